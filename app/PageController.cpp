@@ -1,0 +1,120 @@
+// Next, Back and Cancel: which page is in front, which buttons work and when
+// the program ends. Web pages open, and the window closes at the end, on the
+// tick of ShellExecuteTimer after the asking handler has returned.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/MessageCatalogue.h"
+#include "app/frmMain.h"
+#include "winsupport/RaisedError.h"
+#include "winsupport/TextCodec.h"
+#include "winsupport/modAPI.h"
+
+void frmMain::OnNextClick() {
+    try {
+        switch (WizardStep) {
+            case 1:
+                WizardStep = 2;
+                SetEnabled(cmdZurück, true);
+                SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
+                CheckVersions();
+                break;
+            case 2:
+                FillFileVersionList();
+                SetRepairPageTooltipTitle();
+                ::SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+                StartKeyCheck();
+                WizardStep = 3;
+                if (!RepairDone) {
+                    SetEnabled(cmdWeiter, false);
+                    ::SetFocus(Control(cmdRepairMDAC));
+                }
+                ShowPage(pic3);
+                break;
+            case 3:
+                if (::SendMessageA(Control(optFurtherProblems), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+                    LinkUrl = LoadMessage(WindowsVersion == WindowsXP ? msg::XpServicePackUrl : msg::RepairInstructionsUrl);
+                    SetText(lblRepairUrl, LinkUrl);
+                    SetText(Label3, FormatPlaceholders(LoadMessage(msg::CompareFileVersions), {MdacVersionPrefix}));
+                    SetEnabled(cmdWeiter, false);
+                    WizardStep = 4;
+                    ShowPage(pic4);
+                } else {
+                    PressCancel();  // with RepairDone set, Cancel leads to the final page
+                }
+                break;
+            default:
+                break;  // Next is disabled on pages 4 and 5
+        }
+    } catch (const RaisedError& error) {
+        ReportNextError(error.Description());
+    } catch (const std::exception& error) {
+        ReportNextError(FromAnsi(error.what()));
+    }
+}
+
+void frmMain::ReportNextError(const std::wstring& description) {
+    const std::wstring text = LoadMessage(msg::FileNameCaption) + L"\r" + description;
+    ::MessageBoxA(window_, ToAnsi(text).c_str(), ToAnsi(LoadMessage(msg::ProgramTitle)).c_str(),
+                  MB_OK | MB_ICONINFORMATION);
+    if (WizardStep == 3 && window_ != nullptr) {
+        // Leave the repair page usable, whatever the failed step had changed.
+        ShowPage(pic3);
+        SetVisible(cmdRepairMDAC, true);
+        SetVisible(lblHeaderExplanation2, true);
+        SetVisible(Label4, true);
+        SetEnabled(cmdZurück, true);
+        SetEnabled(cmdAbbrechen, true);
+        SetEnabled(cmdWeiter, true);
+        SetMousePointer(MousePointer::Default);
+    }
+}
+
+void frmMain::OnBackClick() {
+    SetEnabled(cmdWeiter, true);
+    switch (WizardStep) {
+        case 2:
+            WizardStep = 1;
+            ShowPage(pic1);
+            SetEnabled(cmdZurück, false);
+            SetText(cmdAbbrechen, LoadMessage(msg::CancelButton));
+            break;
+        case 3:
+            WizardStep = 2;
+            ShowPage(pic2);
+            break;
+        case 4:
+            WizardStep = 3;
+            ShowPage(pic3);
+            break;
+        default:
+            break;  // Back is disabled on pages 1 and 5
+    }
+}
+
+void frmMain::OnCancelClick() {
+    if (WizardStep == 5) {
+        LinkUrl.clear();
+        ShellExecuteTimer.SetEnabled(true);
+        ProcessPendingMessages();
+        return;
+    }
+    if (RepairDone) {
+        WizardStep = 5;
+        SetEnabled(cmdZurück, false);
+        SetEnabled(cmdWeiter, false);
+        ShowPage(pic5);
+        return;
+    }
+    if (!tmrTooltipRemoveCheck.Enabled()) Unload();
+}
+
+void frmMain::OnShellExecuteTimer() {
+    ShellExecuteTimer.SetEnabled(false);
+    if (!LinkUrl.empty()) {
+        // No owner window and no result check: a missing browser is not reported.
+        ::ShellExecuteA(nullptr, "open", ToAnsi(LinkUrl).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    if (WizardStep == 5) Unload();
+}

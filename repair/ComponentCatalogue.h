@@ -1,0 +1,19 @@
+#pragma once
+// One component file of the repair catalogue and what was learned about it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ComponentFile {
+    std::wstring FileName;
+    std::wstring FilePath;
+    std::wstring FileVersion;
+    std::uint16_t VersionMajor = 0;
+    std::uint16_t VersionMinor = 0;
+    std::uint16_t VersionBuild = 0;
+    bool SkipRegistration = false;
+    bool HideFromList = false;
+};
+
+using ComponentFileTable = std::vector<ComponentFile>;

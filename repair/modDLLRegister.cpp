@@ -1,0 +1,34 @@
+#include "repair/modDLLRegister.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <iterator>
+
+#include "winsupport/Handles.h"
+#include "winsupport/TextCodec.h"
+
+namespace {
+using EntryPoint = HRESULT(WINAPI*)();
+}
+
+void RegisterDll(const std::string& path, const std::string& entryName, const std::wstring& /*fileName*/) {
+    UniqueModule module(::LoadLibraryA(path.c_str()));
+    if (!module) return;
+    // A DLL without the export is unloaded without calling anything.
+    FARPROC address = ::GetProcAddress(module.get(), entryName.c_str());
+    if (address == nullptr) return;
+    EntryPoint entry = nullptr;
+    static_assert(sizeof(entry) == sizeof(address), "function pointers of one size");
+    std::memcpy(&entry, &address, sizeof(entry));
+    const HRESULT result = entry();
+    static_cast<void>(FAILED(result));  // a failure is not reported; the run goes on
+}
+
+std::wstring SystemErrorText(unsigned long errorCode) {
+    char buffer[256] = {};
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, errorCode, 0, buffer,
+                                          static_cast<DWORD>(std::size(buffer)), nullptr);
+    if (length == 0) return L"Error text not found.";
+    return FromAnsi(std::string_view(buffer, length < std::size(buffer) ? length : std::size(buffer)));
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Resource ids. Message ids of the string table are the message numbers
+// themselves (see app/MessageCatalogue.h).
+
+#define IDI_APPLICATION_ICON 1
+#define IDB_WELCOME 101
+#define IDI_STATUS_OK 110
+#define IDI_STATUS_PROBLEM 111
+#define IDI_DOWN_ARROW 112
+#define IDI_REPAIRING 113
+#define IDB_LIST_IMAGES 114
+#define IDC_LINK_HAND 120

@@ -1,0 +1,159 @@
+#include "tests/WizardHarness.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace harness {
+
+std::string Profile() {
+    const char* profile = std::getenv("WIZARD_TEST_PROFILE");
+    return profile != nullptr ? profile : "";
+}
+
+bool GermanInterface() { return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_GERMAN; }
+
+std::wstring Localized(const std::wstring& english, const std::wstring& german) {
+    return GermanInterface() ? german : english;
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+void Pump(frmMain& form, DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    do {
+        if (form.IsLoaded()) {
+            form.ProcessPendingMessages();
+        } else {
+            MSG message{};
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        }
+        ::Sleep(1);
+    } while (::GetTickCount() - start < milliseconds);
+}
+
+bool PumpUntil(frmMain& form, const std::function<bool()>& condition, DWORD timeoutMilliseconds) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > timeoutMilliseconds) return false;
+        Pump(form, 5);
+    }
+    return true;
+}
+
+ControlId FrontPage(const frmMain& form) {
+    HWND front = nullptr;
+    for (HWND child = ::GetWindow(form.hwnd(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const int id = ::GetDlgCtrlID(child);
+        if (id >= pic1 && id <= pic5) {
+            front = child;
+            break;
+        }
+    }
+    return front == nullptr ? static_cast<ControlId>(0) : static_cast<ControlId>(::GetDlgCtrlID(front));
+}
+
+RECT RectInParent(HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+namespace {
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [key, up] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+}  // namespace
+
+void ClickWithMouse(HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    INPUT inputs[2]{};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+void PressKey(WORD virtualKey) { SendKeys({{virtualKey, false}, {virtualKey, true}}); }
+
+void PressKeyWithAlt(WORD virtualKey) {
+    SendKeys({{VK_MENU, false}, {virtualKey, false}, {virtualKey, true}, {VK_MENU, true}});
+}
+
+constexpr char kUrlLog[] = "C:\\opened-urls.txt";
+
+void ClearOpenedUrls() { std::remove(kUrlLog); }
+
+std::vector<std::string> OpenedUrls() {
+    std::vector<std::string> urls;
+    std::ifstream log(kUrlLog);
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        urls.push_back(line);
+    }
+    return urls;
+}
+
+// ---- message boxes --------------------------------------------------------------------
+
+namespace {
+struct SeenBox {
+    bool seen = false;
+    std::wstring text;
+    std::wstring caption;
+    bool informationIcon = false;
+};
+SeenBox g_seenBox;
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM found) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, static_cast<int>(std::size(className)));
+    if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (box == nullptr || g_seenBox.seen) return;
+    g_seenBox.seen = true;
+    g_seenBox.caption = WindowText(box);
+    g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));
+    // The icon is a static control showing an icon (id 0x14 in the system's box template).
+    HWND icon = ::GetDlgItem(box, 0x14);
+    g_seenBox.informationIcon =
+        icon != nullptr && ::SendMessageW(icon, STM_GETICON, 0, 0) ==
+                               reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION)));
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher() : timer_(::SetTimer(nullptr, 0, 50, AnswerMessageBox)) { g_seenBox = SeenBox{}; }
+MessageBoxWatcher::~MessageBoxWatcher() { ::KillTimer(nullptr, timer_); }
+bool MessageBoxWatcher::Seen() const { return g_seenBox.seen; }
+std::wstring MessageBoxWatcher::Text() const { return g_seenBox.text; }
+std::wstring MessageBoxWatcher::Caption() const { return g_seenBox.caption; }
+bool MessageBoxWatcher::HadInformationIcon() const { return g_seenBox.informationIcon; }
+
+}  // namespace harness

@@ -1,0 +1,58 @@
+#pragma once
+// Drives the real wizard window in the test process: pumps its messages,
+// presses its buttons with real input and reads what the user sees.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/frmMain.h"
+
+namespace harness {
+
+// The test profile this process runs in ("en", "de", "xp", "dpi120", "fr"), or "".
+std::string Profile();
+bool GermanInterface();
+// The English or the German text, by the user interface language.
+std::wstring Localized(const std::wstring& english, const std::wstring& german);
+
+std::wstring WindowText(HWND window);
+// Lets the window's messages through for the given time.
+void Pump(frmMain& form, DWORD milliseconds);
+// Pumps until the condition holds or the time is up; returns the condition.
+bool PumpUntil(frmMain& form, const std::function<bool()>& condition, DWORD timeoutMilliseconds = 3000);
+
+// The page panel in front of the other four.
+ControlId FrontPage(const frmMain& form);
+// A control's rectangle in the client coordinates of its parent.
+RECT RectInParent(HWND control);
+
+// Real input, through the system's input queue.
+void ClickWithMouse(HWND control);
+void PressKey(WORD virtualKey);
+void PressKeyWithAlt(WORD virtualKey);
+
+// The addresses the shell handed to the browser stand-in of the test prefix.
+void ClearOpenedUrls();
+std::vector<std::string> OpenedUrls();
+
+// Answers the next message box of this thread with OK and keeps its text and
+// caption, so that a modal box inside a handler does not block the test.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+    bool Seen() const;
+    std::wstring Text() const;
+    std::wstring Caption() const;
+    bool HadInformationIcon() const;
+
+private:
+    UINT_PTR timer_;
+};
+
+}  // namespace harness

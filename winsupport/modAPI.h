@@ -1,0 +1,58 @@
+#pragma once
+// Free functions shared by the wizard: placeholder formatting, special folders
+// and the Windows version code.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "winsupport/TaggedValue.h"
+
+// ---- Placeholder formatter ----------------------------------------------------
+
+// Fills "[*]", "[n:*]", "[pattern]", "[]", "[(]" and "[\]" placeholders after
+// turning the backslash escapes of the format into their characters. Raises
+// RaisedError 0x80040001..0x80040003 for malformed formats.
+std::wstring FormatPlaceholders(std::wstring format, const TaggedValueList& values);
+
+// The value as text, the way OLE Automation converts a variant to a string.
+std::wstring ValueToText(const TaggedValue& value);
+
+// The value formatted by an OLE Automation format pattern (VarFormat, Sunday
+// first day of week, week of 1 January first week of year).
+std::wstring FormatValueWithPattern(const TaggedValue& value, const std::wstring& pattern);
+
+// ---- System information -------------------------------------------------------
+
+// The shell folder's path without trailing separator, or empty on failure.
+std::wstring GetSpecialFolderPath(int csidl);
+
+enum WindowsVersionCode : std::int32_t {
+    WindowsUnknown = 0,
+    Windows95 = 1,
+    Windows98 = 2,
+    WindowsNT4 = 3,
+    Windows2000 = 4,
+    WindowsMe = 5,
+    WindowsXP = 6,
+    WindowsServer2003 = 7,
+    WindowsVistaOrLater6x = 8,
+};
+
+std::int32_t ClassifyWindowsVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion);
+
+// Remembers the first recognised version code; an unrecognised system is asked
+// again on the next call.
+class WindowsVersionCache {
+public:
+    using Query = BOOL(WINAPI*)(LPOSVERSIONINFOA);
+    explicit WindowsVersionCache(Query query) noexcept : query_(query) {}
+    std::int32_t Get();
+
+private:
+    Query query_;
+    std::int32_t cached_ = WindowsUnknown;
+};
+
+std::int32_t GetWindowsVersionKind();
