@@ -140,11 +140,14 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     g_seenBox.seen = true;
     g_seenBox.caption = WindowText(box);
     g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));
-    // The icon is a static control showing an icon (id 0x14 in the system's box template).
-    HWND icon = ::GetDlgItem(box, 0x14);
-    g_seenBox.informationIcon =
-        icon != nullptr && ::SendMessageW(icon, STM_GETICON, 0, 0) ==
-                               reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION)));
+    // The icon is the static control of the box that shows an icon.
+    const auto information = reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION)));
+    for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            ::SendMessageW(child, STM_GETICON, 0, 0) == information) {
+            g_seenBox.informationIcon = true;
+        }
+    }
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 }  // namespace

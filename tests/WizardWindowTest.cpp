@@ -1,1 +1,335 @@
+// The main window as the user first sees it: geometry, texts, fonts, state,
+// pixels, closing, and the program process itself.
+
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "resources/resource.h"
+#include "tests/WizardHarness.h"
+
+namespace {
+
+using harness::Localized;
+using harness::WindowText;
+
+int ScreenDpiX() {
+    WindowDC screen(nullptr);
+    return ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+}
+int ScreenDpiY() {
+    WindowDC screen(nullptr);
+    return ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+}
+int PxX(int twips) { return ::MulDiv(twips, ScreenDpiX(), 1440); }
+int PxY(int twips) { return ::MulDiv(twips, ScreenDpiY(), 1440); }
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(form->Create());
+        form->Show();
+        harness::Pump(*form, 50);
+    }
+    HWND C(ControlId id) const { return form->Control(id); }
+    LOGFONTW FontOf(ControlId id) const {
+        LOGFONTW font{};
+        auto handle = reinterpret_cast<HFONT>(::SendMessageW(C(id), WM_GETFONT, 0, 0));
+        ::GetObjectW(handle, sizeof(font), &font);
+        return font;
+    }
+    std::unique_ptr<frmMain> form = std::make_unique<frmMain>();
+};
+
+TEST_F(MainWindow, FixedSizeClientAreaCentredOnTheScreen) {
+    RECT client{};
+    ::GetClientRect(form->hwnd(), &client);
+    EXPECT_EQ(client.right, PxX(7320));
+    EXPECT_EQ(client.bottom, PxY(4860));
+    const LONG style = ::GetWindowLongW(form->hwnd(), GWL_STYLE);
+    EXPECT_EQ(style & WS_THICKFRAME, 0) << "the window must not be resizable";
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(style & WS_SYSMENU, 0) << "close box";
+    RECT frame{};
+    ::GetWindowRect(form->hwnd(), &frame);
+    EXPECT_NEAR(frame.left, (::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2, 1);
+    EXPECT_NEAR(frame.top, (::GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2, 1);
+    EXPECT_TRUE(::IsWindowVisible(form->hwnd()));
+}
+
+TEST_F(MainWindow, StartupTextsInTheInterfaceLanguage) {
+    struct Case {
+        ControlId id;
+        std::wstring english, german;
+    };
+    const Case cases[] = {
+        {lblWillkommen, L"Welcome to the Velmorant\nQuillbrook Tool", L"Willkommen beim Velmorant MDAC-Reparaturprogramm"},
+        {cmdAbbrechen, L"Cancel", L"Abbrechen"},
+        {cmdWeiter, L"Next >", L"Weiter >"},
+        {cmdZurück, L"< Back", L"< Zur\u00fcck"},
+        {Label10,
+         L"This program helps you analyze and repair the Microsoft Data Access Components (MDAC) on your "
+         L"computer.\r\r\r\rTo continue, click Next.",
+         L"Mit Hilfe dieses Programms k\u00f6nnen Sie die auf Ihrem Computer installierten Microsoft "
+         L"Datenzugriffskomponenten (MDAC) analysieren und ggf. reparieren.\r\r\r\rUm fortzufahren, klicken Sie auf "
+         L"\"Weiter\"."},
+        {Label19, L"Step 1: MDAC Version and Update Check", L"Schritt 1: MDAC-Versions- und Updatepr\u00fcfung"},
+        {lblHeaderExplanation1, L"The MDAC and JET versions installed on your computer have been detected.",
+         L"Die aktuell installierten MDAC- und JET-Versionen wurden ermittelt."},
+        {Label6, L"Step 2: Verify and Repair MDAC Files", L"Schritt 2: MDAC-Dateien \u00fcberpr\u00fcfen und ggf. reparieren"},
+        {lblHeaderExplanation2, L"The MDAC files should be verified so that they can be repaired if necessary.",
+         L"Die MDAC-Dateien sollten \u00fcberpr\u00fcft werden, um sie ggf. zu reparieren."},
+        {Label1, L"Click Verify and Repair MDAC Files.", L"Klicken Sie auf 'MDAC-Dateien pr\u00fcfen und reparieren'."},
+        {cmdRepairMDAC, L"Verify and Repair MDAC Files", L"MDAC-Dateien pr\u00fcfen und reparieren"},
+        {Label2, L"Please check whether your problematic program seems to work correctly now.",
+         L"Pr\u00fcfen Sie nun, ob Ihre Anwendung jetzt funktioniert."},
+        {Label16, L"Have your MDAC problems been resolved, or do still error messages appear, for example?",
+         L"Sind Ihre MDAC-Probleme gel\u00f6st, oder werden z.B. weiterhin Fehlermeldungen ausgegeben?"},
+        {optResolved, L"Yes, the MDAC problems seem to be resolved", L"Ja, die MDAC-Probleme scheinen gel\u00f6st zu sein"},
+        {optFurtherProblems, L"No, the MDAC problems still exist", L"Nein, die MDAC-Probleme bestehen weiterhin"},
+        {Label5, L"Step 3: Check and Compare MDAC File Versions", L"Schritt 3: Versionsangaben der MDAC-Dateien pr\u00fcfen"},
+        {lblExplanation3, L"Identifying old MDAC files that don't have the latest version",
+         L"Erkennen von \u00e4lteren MDAC-Dateien, die in der falschen Version vorhanden sind."},
+        {lblHeader4, L"Problem Resolved?", L"Problem behoben?"},
+        {Label4, L"", L""},
+        {Label3, L"", L""},
+        {lblRepairUrl, L"", L""},
+        {Label11, L"\u00a9 Velmorant Software GmbH", L"\u00a9 Velmorant Software GmbH"},
+    };
+    EXPECT_EQ(WindowText(form->hwnd()), Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
+    for (const Case& c : cases) {
+        EXPECT_EQ(WindowText(C(c.id)), Localized(c.english, c.german)) << "control " << c.id;
+    }
+    const std::wstring farewell = WindowText(C(Label14));
+    EXPECT_EQ(farewell.rfind(Localized(L"Dear User,\n\nThis software", L"Lieber Nutzer,\n\nwir hoffen"), 0), 0u);
+}
+
+TEST_F(MainWindow, DesignTimeStateOfThePages) {
+    for (ControlId panel : {pic1, pic2, pic3, pic4, pic5}) {
+        EXPECT_TRUE(::IsWindowVisible(C(panel))) << "every page stays visible; the front one is seen";
+    }
+    EXPECT_EQ(harness::FrontPage(*form), pic1);
+    const ControlId shown[] = {imgMDACVerOK, imgJetVerOK, lblDownloadMDAC, lblMDACVerDescr, lblJetVerDescr,
+                               cmdRepairMDAC, imgDownArrow, Label1, Label4, lvwMDACFiles, Label14};
+    for (ControlId id : shown) EXPECT_TRUE(::IsWindowVisible(C(id))) << "control " << id;
+    const ControlId hidden[] = {imgMDACVerProb, imgJetVerProb, lblVersionsContinue, imgRepairing, ProgressBar1,
+                                Label2, Label16, optResolved, optFurtherProblems};
+    for (ControlId id : hidden) EXPECT_FALSE(::IsWindowVisible(C(id))) << "control " << id;
+    EXPECT_EQ(::SendMessageW(C(optResolved), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(::SendMessageW(C(optFurtherProblems), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_FALSE(::IsWindowEnabled(C(cmdZurück)));
+    EXPECT_TRUE(::IsWindowEnabled(C(cmdWeiter)));
+    EXPECT_TRUE(::IsWindowEnabled(C(cmdAbbrechen)));
+    EXPECT_EQ(::GetFocus(), C(cmdWeiter));
+}
+
+TEST_F(MainWindow, MembersAfterStartUp) {
+    EXPECT_EQ(form->WizardStep, 1);
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(form->SystemDirectory, system);
+    EXPECT_NE(form->SystemDirectory.back(), L'\\');
+    EXPECT_EQ(form->WindowsVersion, harness::Profile() == "xp" ? 6 : 8);
+    EXPECT_EQ(form->SmallFonts, ScreenDpiX() < 100);
+    EXPECT_TRUE(form->LinkUrl.empty());
+    EXPECT_TRUE(form->MdacVersionPrefix.empty());
+    EXPECT_FALSE(form->RepairDone);
+    EXPECT_FALSE(form->ShellExecuteTimer.Enabled());
+    EXPECT_EQ(form->ShellExecuteTimer.Interval(), 4u);
+    EXPECT_FALSE(form->tmrTooltipRemoveCheck.Enabled());
+    EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 5u);
+}
+
+TEST_F(MainWindow, ButtonBarPlacesDefaultAndCancelButtons) {
+    struct Case {
+        ControlId id;
+        int left, top;
+    };
+    for (const Case& c : {Case{cmdZurück, 3372, 4404}, Case{cmdWeiter, 4575, 4410}, Case{cmdAbbrechen, 5940, 4404}}) {
+        const RECT rect = harness::RectInParent(C(c.id));
+        EXPECT_EQ(::GetParent(C(c.id)), form->hwnd());
+        EXPECT_EQ(rect.left, PxX(c.left)) << "control " << c.id;
+        EXPECT_EQ(rect.top, PxY(c.top)) << "control " << c.id;
+        EXPECT_EQ(rect.right - rect.left, PxX(1200));
+        EXPECT_EQ(rect.bottom - rect.top, PxY(336));
+    }
+    EXPECT_EQ(::GetWindowLongW(C(cmdWeiter), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(::GetDlgCtrlID(C(cmdAbbrechen)), IDCANCEL);
+    // Tab order Back, Next, Cancel (Back is skipped while disabled).
+    ::EnableWindow(C(cmdZurück), TRUE);
+    EXPECT_EQ(::GetNextDlgTabItem(form->hwnd(), C(cmdZurück), FALSE), C(cmdWeiter));
+    EXPECT_EQ(::GetNextDlgTabItem(form->hwnd(), C(cmdWeiter), FALSE), C(cmdAbbrechen));
+}
+
+TEST_F(MainWindow, PagesAndPrescribedControlPlaces) {
+    for (ControlId panel : {pic1, pic2, pic3, pic5}) {
+        const RECT rect = harness::RectInParent(C(panel));
+        EXPECT_EQ(rect.left, 0);
+        EXPECT_EQ(rect.top, 0);
+        EXPECT_EQ(rect.right, PxX(7368));
+        EXPECT_EQ(rect.bottom, PxY(4224));
+    }
+    EXPECT_EQ(harness::RectInParent(C(pic4)).top, PxY(-15));
+    struct Case {
+        ControlId id, panel;
+        int left, top, width, height;
+    };
+    const Case cases[] = {
+        {lblWillkommen, pic1, 2664, 204, 4356, 696},   {Label10, pic1, 2670, 1050, 3915, 2445},
+        {Label11, pic1, 2670, 3825, 2565, 165},        {cmdRepairMDAC, pic3, 690, 1695, 3135, 375},
+        {imgDownArrow, pic3, 2070, 1350, 240, 240},    {imgMDACVerOK, pic2, 435, 1440, 240, 240},
+        {imgMDACVerProb, pic2, 405, 1440, 480, 480},   {lblMDACVerDescr, pic2, 780, 1455, 5760, 675},
+        {imgJetVerOK, pic2, 450, 2835, 240, 240},      {imgJetVerProb, pic2, 420, 2835, 480, 480},
+        {lblJetVerDescr, pic2, 780, 2835, 5760, 1335}, {lblVersionsContinue, pic2, 435, 3660, 6360, 555},
+        {lvwMDACFiles, pic4, -1, -1, 6765, 2355},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(::GetParent(C(c.id)), C(c.panel)) << "control " << c.id;
+        const RECT rect = harness::RectInParent(C(c.id));
+        if (c.left >= 0) {
+            EXPECT_EQ(rect.left, PxX(c.left)) << "control " << c.id;
+        }
+        if (c.top >= 0) {
+            EXPECT_EQ(rect.top, PxY(c.top)) << "control " << c.id;
+        }
+        EXPECT_EQ(rect.right - rect.left, PxX(c.width)) << "control " << c.id;
+        EXPECT_EQ(rect.bottom - rect.top, PxY(c.height)) << "control " << c.id;
+    }
+    const RECT link = harness::RectInParent(C(lblDownloadMDAC));
+    EXPECT_EQ(link.left, PxX(780));
+    EXPECT_EQ(link.top, PxY(2115));
+}
+
+TEST_F(MainWindow, WelcomePictureShiftsLeftOnSmallFonts) {
+    const RECT rect = harness::RectInParent(C(imgBigPicture));
+    EXPECT_EQ(rect.left, ScreenDpiX() < 100 ? PxX(-400) : 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right - rect.left, 164);
+    EXPECT_EQ(rect.bottom - rect.top, 312);
+    // The resource itself is a 16-colour bitmap of 164 x 312 pixels.
+    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDB_WELCOME), reinterpret_cast<LPCWSTR>(RT_BITMAP));
+    ASSERT_NE(resource, nullptr);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(nullptr, resource)));
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->biWidth, 164);
+    EXPECT_EQ(header->biHeight, 312);
+    EXPECT_EQ(header->biBitCount, 4);
+}
+
+TEST_F(MainWindow, FontsAfterStartUp) {
+    for (ControlId id : {Label10, cmdWeiter, cmdRepairMDAC, optResolved, lvwMDACFiles, lblDownloadMDAC, Label19}) {
+        EXPECT_STREQ(FontOf(id).lfFaceName, L"Tahoma") << "control " << id;
+    }
+    const LOGFONTW title = FontOf(lblWillkommen);
+    EXPECT_STREQ(title.lfFaceName, L"Arial");
+    EXPECT_GE(title.lfWeight, FW_BOLD);
+    EXPECT_EQ(title.lfHeight, -::MulDiv(1200, ScreenDpiY(), 7200));
+    EXPECT_EQ(FontOf(Label10).lfHeight, -::MulDiv(825, ScreenDpiY(), 7200));
+    EXPECT_EQ(FontOf(Label11).lfHeight, -::MulDiv(675, ScreenDpiY(), 7200));
+    for (ControlId heading : {Label19, Label6, Label5, lblHeader4}) EXPECT_GE(FontOf(heading).lfWeight, FW_BOLD);
+    EXPECT_FALSE(FontOf(lblDownloadMDAC).lfUnderline);
+}
+
+TEST_F(MainWindow, FileListIsAReportWithFullRowSelectAndLabelTips) {
+    HWND list = C(lvwMDACFiles);
+    EXPECT_EQ(::GetWindowLongW(list, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    const auto extended = ::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    EXPECT_EQ(extended & 0x4020, 0x4020);
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 3);
+}
+
+TEST_F(MainWindow, WhatTheScreenShows) {
+    ::RedrawWindow(form->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    harness::Pump(*form, 100);
+    WindowDC dc(form->hwnd());
+    // Welcome page background, right of the texts.
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(3000)), RGB(255, 255, 255));
+    // The etched separator above the button bar, and the bar's face.
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(1000), PxY(4224)), ::GetSysColor(COLOR_3DSHADOW));
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(1000), PxY(4240)), ::GetSysColor(COLOR_3DHIGHLIGHT));
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(1000), PxY(4600)), ::GetSysColor(COLOR_BTNFACE));
+    // The version page: white heading band, dialog face below it.
+    form->ShowPage(pic2);
+    ::RedrawWindow(form->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    harness::Pump(*form, 100);
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(60)), RGB(255, 255, 255));
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(900)), ::GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(MainWindow, CloseBoxAltF4AndSystemMenuActLikeCancel) {
+    // On the welcome page of a fresh start Cancel ends the program.
+    ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(harness::PumpUntil(*form, [&] { return !form->IsLoaded(); }));
+
+    form = std::make_unique<frmMain>();
+    ASSERT_TRUE(form->Create());
+    form->Show();
+    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(harness::PumpUntil(*form, [&] { return !form->IsLoaded(); }));
+}
+
+TEST_F(MainWindow, CloseIsRefusedWhereCancelDoesNothing) {
+    // While Cancel is disabled (as during a repair run) closing does nothing.
+    ::EnableWindow(C(cmdAbbrechen), FALSE);
+    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    harness::Pump(*form, 100);
+    EXPECT_TRUE(form->IsLoaded());
+    EXPECT_EQ(form->WizardStep, 1);
+}
+
+TEST(MainWindowLifetime, CreatedAndDestroyedRepeatedlyInOneProcess) {
+    for (int round = 0; round < 3; ++round) {
+        auto form = std::make_unique<frmMain>();
+        ASSERT_TRUE(form->Create());
+        form->Show();
+        EXPECT_NE(::FindWindowW(L"MdacRepairWizard", nullptr), nullptr);
+        form->Unload();
+        EXPECT_FALSE(form->IsLoaded());
+        EXPECT_EQ(::FindWindowW(L"MdacRepairWizard", nullptr), nullptr) << "round " << round;
+    }
+    // Destroying the object of a window that is still open closes it.
+    {
+        frmMain form;
+        ASSERT_TRUE(form.Create());
+    }
+    EXPECT_EQ(::FindWindowW(L"MdacRepairWizard", nullptr), nullptr);
+}
+
+// The shipped program: started as its own process, it shows the wizard and
+// ends when the window is closed on the welcome page.
+TEST(Program, ShowsTheWizardAndEndsWithItsWindow) {
+    const char* program = std::getenv("WIZARD_PROGRAM");
+    if (program == nullptr) GTEST_SKIP() << "WIZARD_PROGRAM not set";
+    std::string path = std::string("Z:") + program;
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        << path;
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+    EXPECT_EQ(::WaitForInputIdle(processHandle.get(), 20000), 0u);
+    HWND window = nullptr;
+    for (int i = 0; i < 200 && window == nullptr; ++i) {
+        window = ::FindWindowW(L"MdacRepairWizard", nullptr);
+        if (window == nullptr) ::Sleep(50);
+    }
+    ASSERT_NE(window, nullptr);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    EXPECT_EQ(owner, process.dwProcessId);
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_EQ(WindowText(window), Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(processHandle.get(), 20000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(processHandle.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace

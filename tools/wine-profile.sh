@@ -5,7 +5,8 @@
 #   xp      Windows XP as the reported Windows version
 #   dpi120  a screen of 120 dots per inch
 # Prefixes live below $WIZARD_TEST_ROOT (made by tools/test.sh, or here when
-# missing); each profile copies a base prefix made once per run.
+# missing); each profile copies a base prefix made once per run. Each run gets
+# a private Xvfb display.
 set -eu
 profile=$1
 shift
@@ -17,10 +18,10 @@ if [ -z "${WIZARD_TEST_ROOT:-}" ]; then
     WIZARD_TEST_ROOT=$(mktemp -d)
     trap 'for p in "$WIZARD_TEST_ROOT"/*/; do WINEPREFIX=$p $WINESERVER -k 2>/dev/null || true; done; rm -rf "$WIZARD_TEST_ROOT"' EXIT
 fi
-[ -n "${DISPLAY:-}" ] || { echo "no X display: run through tools/test.sh" >&2; exit 2; }
 
 case "$profile" in
     de) export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ;;
+    fr) export LC_ALL=fr_FR.UTF-8 LANG=fr_FR.UTF-8 ;;
     *) unset LC_ALL LANGUAGE || true; export LANG=C ;;
 esac
 
@@ -30,6 +31,9 @@ base="$WIZARD_TEST_ROOT/base"
     if [ ! -f "$base/.ready" ]; then
         rm -rf "$base"
         WINEPREFIX="$base" LC_ALL=C LANG=C $WINE wineboot -i >/dev/null 2>&1
+        # The test display has no window manager; Wine would wait seconds for
+        # one on every hidden or destroyed window.
+        WINEPREFIX="$base" $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
         WINEPREFIX="$base" $WINESERVER -w
         touch "$base/.ready"
     fi
@@ -61,5 +65,18 @@ prefix="$WIZARD_TEST_ROOT/$profile"
     fi
 ) 9>"$prefix.lock"
 
-export WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile"
-exec $WINE "$@"
+# A display of its own: windows of parallel profiles must not take each
+# other's keyboard focus.
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+DISPLAY=":$(cat "$displayfile")"
+rm -f "$displayfile"
+export DISPLAY WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile"
+status=0
+$WINE "$@" || status=$?
+$WINESERVER -k 2>/dev/null || true
+kill "$xvfb" 2>/dev/null || true
+wait "$xvfb" 2>/dev/null || true
+exit $status

@@ -1,7 +1,7 @@
 #include "winsupport/modAPI.h"
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <climits>
 #include <cstdint>
@@ -197,6 +197,7 @@ std::wstring FormatPlaceholders(std::wstring format, const TaggedValueList& valu
 
         std::wstring replacement;
         if (content.empty()) {
+            // Takes up a value position without reading it.
         } else if (content == L"(") {
             replacement = L"[";
             --counter;
