@@ -369,11 +369,12 @@ void frmMain::SetText(ControlId id, const std::wstring& text) {
         if (!dc) return;
         SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
         const std::string ansi = ToAnsi(text);
-        SIZE extent{};
-        if (::GetTextExtentPoint32A(dc.get(), ansi.c_str(), static_cast<int>(ansi.size()), &extent)) {
+        RECT extent{};
+        if (::DrawTextA(dc.get(), ansi.c_str(), static_cast<int>(ansi.size()), &extent,
+                        DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) != 0) {
             RECT bounds{};
             ::GetWindowRect(control, &bounds);
-            ::SetWindowPos(control, nullptr, 0, 0, extent.cx + 2, bounds.bottom - bounds.top,
+            ::SetWindowPos(control, nullptr, 0, 0, extent.right - extent.left + 4, bounds.bottom - bounds.top,
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }

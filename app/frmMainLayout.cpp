@@ -43,12 +43,13 @@ const std::vector<ControlLayout>& DesignLayout() {
 
         {Label6, "Label6", K::Label, pic3, 240, 120, 6900, 210, F::Bold, true, true, 0},
         {lblHeaderExplanation2, "lblHeaderExplanation2", K::Label, pic3, 480, 375, 6660, 210, F::Normal, true, true, 0},
-        // The icon sits over the left end of Label1 and the arrow over its
-        // lower edge, so both are created (and stacked) before it.
+        // Label1 is tall enough for the four lines of the text at the end of
+        // the run; the icon, the arrow and the button that lie over it are
+        // created (and so stacked) before it.
         {imgRepairing, "imgRepairing", K::Icon, pic3, 690, 930, 480, 480, F::None, false, true, IDI_REPAIRING},
         {imgDownArrow, "imgDownArrow", K::Icon, pic3, 2070, 1350, 240, 240, F::None, true, true, IDI_DOWN_ARROW},
-        {Label1, "Label1", K::Label, pic3, 690, 1035, 6300, 600, F::Normal, true, true, 0},
         {cmdRepairMDAC, "cmdRepairMDAC", K::Button, pic3, 690, 1695, 3135, 375, F::Normal, true, true, 0},
+        {Label1, "Label1", K::Label, pic3, 690, 1035, 6300, 900, F::Normal, true, true, 0},
         {ProgressBar1, "ProgressBar1", K::ProgressBar, pic3, 690, 2265, 5940, 240, F::None, false, true, 0},
         {Label16, "Label16", K::Label, pic3, 690, 2265, 6300, 390, F::Normal, false, true, 0},
         {Label2, "Label2", K::Label, pic3, 690, 2580, 6300, 390, F::Normal, false, true, 0},

@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12, skipping what is there.
 set -eu
 PACKAGES="cmake make python3 googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
-          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 xvfb xauth xdotool imagemagick"
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 fonts-wine fonts-liberation
+          xvfb xauth xdotool imagemagick"
 missing=""
 for package in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"

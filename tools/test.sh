@@ -5,7 +5,9 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/tools/setup-debian.sh"
 "$ROOT/tools/build.sh" x64 x86
-"$ROOT/tools/check-imports.sh" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
+for check in check-imports.sh check-manifest.sh; do
+    "$ROOT/tools/$check" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
+done
 
 WIZARD_TEST_ROOT=$(mktemp -d)
 export WIZARD_TEST_ROOT
