@@ -264,13 +264,7 @@ void frmMain::LoadWindow() {
         }
     });
     RunStep([&] { SetControlFontFace(lblWillkommen, "Arial"); });
-    RunStep([&] {
-        // A result of 260 or more means the buffer was too small: nothing
-        // usable was written, so the directory stays unknown.
-        std::string buffer(261, '\0');
-        const UINT length = ::GetSystemDirectoryA(buffer.data(), 260);
-        SystemDirectory = (length == 0 || length >= 260) ? std::wstring() : FromAnsi(buffer.c_str());
-    });
+    RunStep([&] { SystemDirectory = GetSystemDirectoryText(); });
     RunStep([&] { WindowsVersion = GetWindowsVersionKind(); });
     RunStep([&] {
         WindowDC screen(nullptr);

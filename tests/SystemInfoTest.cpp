@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "tests/WizardHarness.h"
 #include "winsupport/modAPI.h"
 
@@ -84,6 +86,27 @@ TEST(SpecialFolderPath, CommonProgramFilesWithoutTrailingCharacters) {
 
 TEST(SpecialFolderPath, EmptyWhenThePlatformFails) {
     EXPECT_EQ(GetSpecialFolderPath(0x7FFF), L"");  // no such folder id
+}
+
+// System directory queries that answer the way a failing or odd platform would.
+UINT WINAPI DirectoryTooLong(LPSTR buffer, UINT size) {
+    std::memset(buffer, 'X', size);  // whatever the platform left behind
+    return 300;
+}
+UINT WINAPI DirectoryFails(LPSTR, UINT) { return 0; }
+UINT WINAPI DirectoryFits(LPSTR buffer, UINT size) {
+    EXPECT_EQ(size, 260u);
+    std::strcpy(buffer, "C:\\WINNT\\system32");
+    return 17;
+}
+
+TEST(SystemDirectory, TooSmallABufferMeansNoDirectory) {
+    EXPECT_EQ(GetSystemDirectoryText(&DirectoryTooLong), L"");
+    EXPECT_EQ(GetSystemDirectoryText(&DirectoryFails), L"");
+    EXPECT_EQ(GetSystemDirectoryText(&DirectoryFits), L"C:\\WINNT\\system32");
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(GetSystemDirectoryText(), system);
 }
 
 TEST(TestBench, RunsInTheProfileItWasStartedFor) {

@@ -36,61 +36,25 @@ private:
     Handle handle_ = Traits::Empty();
 };
 
-namespace handle_traits {
-struct RegistryKey {
-    using Handle = HKEY;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-struct Module {
-    using Handle = HMODULE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-template <typename T>
-struct GdiObject {
+// Handles whose empty value is null, released by one platform function.
+template <typename T, auto Release>
+struct NullHandleTraits {
     using Handle = T;
     static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+    static void Close(Handle h) noexcept { Release(h); }
 };
-struct Icon {
-    using Handle = HICON;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-struct Cursor {
-    using Handle = HCURSOR;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyCursor(h); }
-};
-struct Window {
-    using Handle = HWND;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyWindow(h); }
-};
-struct KernelObject {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-struct ImageList {
-    using Handle = HIMAGELIST;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::ImageList_Destroy(h); }
-};
-}  // namespace handle_traits
 
-using UniqueHkey = UniqueHandle<handle_traits::RegistryKey>;
-using UniqueModule = UniqueHandle<handle_traits::Module>;
-using UniqueFont = UniqueHandle<handle_traits::GdiObject<HFONT>>;
-using UniqueBitmap = UniqueHandle<handle_traits::GdiObject<HBITMAP>>;
-using UniqueBrush = UniqueHandle<handle_traits::GdiObject<HBRUSH>>;
-using UniquePen = UniqueHandle<handle_traits::GdiObject<HPEN>>;
-using UniqueIcon = UniqueHandle<handle_traits::Icon>;
-using UniqueCursor = UniqueHandle<handle_traits::Cursor>;
-using UniqueWindow = UniqueHandle<handle_traits::Window>;
-using UniqueKernelHandle = UniqueHandle<handle_traits::KernelObject>;
-using UniqueImageList = UniqueHandle<handle_traits::ImageList>;
+using UniqueHkey = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
+using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
+using UniqueFont = UniqueHandle<NullHandleTraits<HFONT, &::DeleteObject>>;
+using UniqueBitmap = UniqueHandle<NullHandleTraits<HBITMAP, &::DeleteObject>>;
+using UniqueBrush = UniqueHandle<NullHandleTraits<HBRUSH, &::DeleteObject>>;
+using UniquePen = UniqueHandle<NullHandleTraits<HPEN, &::DeleteObject>>;
+using UniqueIcon = UniqueHandle<NullHandleTraits<HICON, &::DestroyIcon>>;
+using UniqueCursor = UniqueHandle<NullHandleTraits<HCURSOR, &::DestroyCursor>>;
+using UniqueWindow = UniqueHandle<NullHandleTraits<HWND, &::DestroyWindow>>;
+using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
+using UniqueImageList = UniqueHandle<NullHandleTraits<HIMAGELIST, &::ImageList_Destroy>>;
 
 // A device context borrowed with GetDC and handed back with ReleaseDC.
 class WindowDC {

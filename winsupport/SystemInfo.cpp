@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "winsupport/TextCodec.h"
@@ -65,4 +66,13 @@ std::int32_t WindowsVersionCache::Get() {
 std::int32_t GetWindowsVersionKind() {
     static WindowsVersionCache cache(&::GetVersionExA);
     return cache.Get();
+}
+
+std::wstring GetSystemDirectoryText(SystemDirectoryQuery query) {
+    std::string buffer(261, '\0');
+    const UINT length = query(buffer.data(), 260);
+    // A result of 260 or more is the size that would have been needed: nothing
+    // usable was written.
+    if (length == 0 || length >= 260) return {};
+    return FromAnsi(std::string_view(buffer.data(), std::strlen(buffer.data())));
 }

@@ -56,3 +56,8 @@ private:
 };
 
 std::int32_t GetWindowsVersionKind();
+
+// The Windows system directory without a trailing separator; empty when the
+// platform fails or the directory does not fit the 260-character buffer.
+using SystemDirectoryQuery = UINT(WINAPI*)(LPSTR, UINT);
+std::wstring GetSystemDirectoryText(SystemDirectoryQuery query = &::GetSystemDirectoryA);
