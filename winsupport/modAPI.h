@@ -23,6 +23,17 @@ std::wstring ValueToText(const TaggedValue& value);
 // first day of week, week of 1 January first week of year).
 std::wstring FormatValueWithPattern(const TaggedValue& value, const std::wstring& pattern);
 
+// ---- File version reader ----------------------------------------------------
+
+// The file's fixed version record; false (and info untouched) when the file is
+// missing, has no version resource or cannot be read.
+bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info);
+
+// "major.minor.build", or with buildOnly one number: the revision when it is
+// not 0, else the build. The "not available" message when the version cannot
+// be read.
+std::wstring GetFileVersionText(const std::wstring& path, bool buildOnly);
+
 // ---- System information -------------------------------------------------------
 
 // The shell folder's path without trailing separator, or empty on failure.
