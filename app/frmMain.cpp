@@ -199,7 +199,8 @@ bool frmMain::CreateControls() {
                 break;
             case ControlKind::ListView:
                 className = WC_LISTVIEWA;
-                style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+                // The window owns the image list; the list view only borrows it.
+                style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
                 exStyle |= WS_EX_CLIENTEDGE;
                 break;
         }
@@ -251,6 +252,14 @@ bool frmMain::CreateControls() {
         column.iSubItem = index;
         ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
         ++index;
+    }
+    // imlMDACFiles: the check mark and the warning sign, silver shown transparent.
+    fileListImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
+    UniqueBitmap strip(static_cast<HBITMAP>(
+        ::LoadImageA(instance, MAKEINTRESOURCEA(IDB_LIST_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (fileListImages_ && strip) {
+        ::ImageList_AddMasked(fileListImages_.get(), strip.get(), RGB(192, 192, 192));
+        ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fileListImages_.get()));
     }
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
@@ -389,6 +398,21 @@ void frmMain::MoveTo(ControlId id, int leftTwips, int topTwips) {
     }
 }
 
+void frmMain::MoveTop(ControlId id, int topTwips) {
+    HWND control = Control(id);
+    if (control == nullptr) return;
+    RECT bounds{};
+    ::GetWindowRect(control, &bounds);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
+    ::SetWindowPos(control, nullptr, bounds.left, TwipsToPixelsY(topTwips), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool frmMain::IsShown(ControlId id) const {
+    HWND control = Control(id);
+    return control != nullptr && (::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 void frmMain::SetControlFontFace(ControlId id, const char* face) {
     HWND control = Control(id);
     if (control == nullptr) return;
@@ -484,6 +508,14 @@ bool frmMain::HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             result = 0;
             return true;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == Control(lvwMDACFiles) && header->code == LVN_COLUMNCLICK) {
+                OnFileListColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
+            }
+            result = 0;
+            return true;
+        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {
             HDC dc = reinterpret_cast<HDC>(wParam);

@@ -125,6 +125,16 @@ public:
     // Re-registration run, started by the repair button.
     void OnRepairClick();
 
+    // Component catalogue
+    void BuildComponentCatalogue();
+    ComponentFile ReadComponentFile(const std::wstring& path);
+    // The text after the last backslash, or the whole path without one.
+    static std::wstring GetFile03(const std::wstring& path);
+    static std::wstring GetFile(const std::wstring& path);
+
+    // File version list
+    void OnFileListColumnClick(int column);
+
     // Shared state of the wizard.
     std::int32_t WizardStep = 0;
     std::wstring SystemDirectory;
@@ -173,6 +183,9 @@ private:
     void SetVisible(ControlId id, bool visible);
     void SetEnabled(ControlId id, bool enabled);
     void MoveTo(ControlId id, int leftTwips, int topTwips);
+    void MoveTop(ControlId id, int topTwips);
+    // The control's own visible flag, whatever its page's place in the z-order.
+    bool IsShown(ControlId id) const;
     void SetControlFontFace(ControlId id, const char* face);
     void SetMousePointer(MousePointer pointer);
     HFONT FontFor(const LOGFONTA& font);
@@ -187,8 +200,13 @@ private:
         return id == cmdAbbrechen ? kSlotCount - 1 : static_cast<size_t>(id - FirstControlId);
     }
 
+    void SortFileList();
+
     HWND window_ = nullptr;
     std::array<HWND, kSlotCount> controls_{};
+    UniqueImageList fileListImages_;  // imlMDACFiles
+    int fileListSortKey_ = 0;
+    bool fileListSorted_ = false;
     std::array<LOGFONTA, kSlotCount> controlFonts_{};
     std::vector<std::pair<LOGFONTA, UniqueFont>> fonts_;
     std::vector<UniqueIcon> icons_;

@@ -11,11 +11,6 @@
 #include "winsupport/modAPI.h"
 
 namespace {
-std::wstring FileNameOf(const std::wstring& path) {
-    const auto separator = path.find_last_of(L'\\');
-    return separator == std::wstring::npos ? path : path.substr(separator + 1);
-}
-
 std::string ShortPathOf(const std::wstring& path) {
     char buffer[261] = {};
     const DWORD length = ::GetShortPathNameA(ToAnsi(path).c_str(), buffer, 260);
@@ -45,7 +40,7 @@ void frmMain::OnRepairClick() {
     for (size_t index = 0; index < count; ++index) {
         // A copy: the message processing below runs other handlers.
         const ComponentFile entry = ComponentFiles[index];
-        const std::wstring fileName = FileNameOf(entry.FilePath);
+        const std::wstring fileName = GetFile(entry.FilePath);
         SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
         ::Sleep(50);
         const std::string shortPath = ShortPathOf(entry.FilePath);

@@ -1,1 +1,308 @@
-#include <gtest/gtest.h>
+#include "tests/FixtureFiles.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <utility>
+
+#include "winsupport/Handles.h"
+
+namespace fixtures {
+
+namespace {
+
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::FindClose(h); }
+};
+using UniqueFind = UniqueHandle<FindHandleTraits>;
+
+// Pending resource changes to a file whose old resources are all dropped;
+// thrown away unless committed.
+class ResourceUpdate {
+public:
+    explicit ResourceUpdate(const std::wstring& file) noexcept : handle_(::BeginUpdateResourceW(file.c_str(), TRUE)) {}
+    ResourceUpdate(const ResourceUpdate&) = delete;
+    ResourceUpdate& operator=(const ResourceUpdate&) = delete;
+    ~ResourceUpdate() {
+        if (handle_ != nullptr) ::EndUpdateResourceW(handle_, TRUE);
+    }
+    HANDLE get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+    bool Commit() noexcept { return ::EndUpdateResourceW(std::exchange(handle_, nullptr), FALSE) != FALSE; }
+
+private:
+    HANDLE handle_;
+};
+
+constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+constexpr WORD VersionType = 16;  // RT_VERSION, whose macro follows the UNICODE setting
+
+void AppendWide(std::vector<BYTE>& bytes, const std::wstring& text) {
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<BYTE>(c & 0xFF));
+        bytes.push_back(static_cast<BYTE>((c >> 8) & 0xFF));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+}
+
+void AlignTo32Bits(std::vector<BYTE>& bytes) {
+    while (bytes.size() % 4 != 0) bytes.push_back(0);
+}
+
+void PutWord(std::vector<BYTE>& bytes, size_t offset, size_t value) {
+    bytes[offset] = static_cast<BYTE>(value & 0xFF);
+    bytes[offset + 1] = static_cast<BYTE>((value >> 8) & 0xFF);
+}
+
+// One node of the version tree: header, key, value, then the children, each
+// on a 32-bit boundary. The length counts no padding after the end.
+std::vector<BYTE> Node(const std::wstring& key, WORD type, WORD valueLength, const std::vector<BYTE>& value,
+                       const std::vector<std::vector<BYTE>>& children = {}) {
+    std::vector<BYTE> bytes(6, 0);
+    AppendWide(bytes, key);
+    if (!value.empty()) {
+        AlignTo32Bits(bytes);
+        bytes.insert(bytes.end(), value.begin(), value.end());
+    }
+    for (const std::vector<BYTE>& child : children) {
+        AlignTo32Bits(bytes);
+        bytes.insert(bytes.end(), child.begin(), child.end());
+    }
+    PutWord(bytes, 0, bytes.size());
+    PutWord(bytes, 2, valueLength);
+    PutWord(bytes, 4, type);
+    return bytes;
+}
+
+std::vector<BYTE> TextNode(const std::wstring& key, const std::wstring& text) {
+    std::vector<BYTE> value;
+    AppendWide(value, text);
+    return Node(key, 1, static_cast<WORD>(text.size() + 1), value);  // text lengths count characters
+}
+
+// A resource type or name: a number or a string.
+class ResourceId {
+public:
+    explicit ResourceId(LPCWSTR id)
+        : text_(IS_INTRESOURCE(id) ? L"" : id),
+          number_(IS_INTRESOURCE(id) ? static_cast<WORD>(reinterpret_cast<ULONG_PTR>(id)) : 0) {}
+    LPCWSTR get() const { return text_.empty() ? MAKEINTRESOURCEW(number_) : text_.c_str(); }
+    bool IsVersion() const { return text_.empty() && number_ == VersionType; }
+
+private:
+    std::wstring text_;
+    WORD number_;
+};
+
+struct KeptResource {
+    ResourceId type, name;
+    WORD language;
+    std::vector<BYTE> data;
+};
+
+struct ResourceCollection {
+    std::vector<KeptResource> kept;
+    bool complete = true;
+};
+
+BOOL CALLBACK KeepLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR context) {
+    auto& collection = *reinterpret_cast<ResourceCollection*>(context);
+    const HRSRC found = ::FindResourceExW(module, type, name, language);
+    const HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
+    const auto* bytes = static_cast<const BYTE*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
+    if (bytes == nullptr) {
+        collection.complete = false;
+        return FALSE;
+    }
+    collection.kept.push_back({ResourceId(type), ResourceId(name), language,
+                               std::vector<BYTE>(bytes, bytes + ::SizeofResource(module, found))});
+    return TRUE;
+}
+
+BOOL CALLBACK KeepName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR context) {
+    ::EnumResourceLanguagesW(module, type, name, &KeepLanguage, context);
+    return TRUE;
+}
+
+BOOL CALLBACK KeepType(HMODULE module, LPWSTR type, LONG_PTR context) {
+    if (!ResourceId(type).IsVersion()) ::EnumResourceNamesW(module, type, &KeepName, context);
+    return TRUE;
+}
+
+// Every resource of the file except its version information; false when the
+// file is no executable or a resource cannot be read.
+bool ResourcesOtherThanVersion(const std::wstring& file, std::vector<KeptResource>& kept) {
+    UniqueModule module(::LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return false;
+    ResourceCollection collection;
+    // A file without any resources makes this fail, leaving the list empty.
+    ::EnumResourceTypesW(module.get(), &KeepType, reinterpret_cast<LONG_PTR>(&collection));
+    kept = std::move(collection.kept);
+    return collection.complete;
+}
+
+bool InstallCopy(const char* builtVariable, const std::wstring& target) {
+    const std::wstring source = BuiltFile(builtVariable);
+    if (source.empty()) return false;
+    const size_t separator = target.find_last_of(L'\\');
+    if (separator != std::wstring::npos && separator > 2 && !CreateDirectories(target.substr(0, separator)))
+        return false;
+    return ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+}  // namespace
+
+std::wstring BuiltFile(const char* environmentVariable) {
+    const std::wstring name(environmentVariable, environmentVariable + std::strlen(environmentVariable));
+    const DWORD needed = ::GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (needed <= 1) return {};
+    std::wstring unixPath(needed, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(name.c_str(), unixPath.data(), needed);
+    if (length == 0 || length >= needed) return {};
+    unixPath.resize(length);
+    // Wine shows the Unix root as drive Z:.
+    std::wstring path = L"Z:" + unixPath;
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+bool InstallStandIn(const std::wstring& target, WORD major, WORD minor, WORD build, WORD revision) {
+    return InstallCopy("WIZARD_STAND_IN", target) && StampVersion(target, major, minor, build, revision);
+}
+
+bool InstallUnversionedStandIn(const std::wstring& target) {
+    return InstallCopy("WIZARD_STAND_IN_UNVERSIONED", target);
+}
+
+bool StampVersion(const std::wstring& file, WORD major, WORD minor, WORD build, WORD revision) {
+    return StampRawVersionResource(file, VersionResource(major, minor, build, revision));
+}
+
+void RemoveFile(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+std::vector<BYTE> VersionResource(WORD major, WORD minor, WORD build, WORD revision) {
+    VS_FIXEDFILEINFO fixed{};
+    fixed.dwSignature = VS_FFI_SIGNATURE;
+    fixed.dwStrucVersion = VS_FFI_STRUCVERSION;
+    fixed.dwFileVersionMS = MAKELONG(minor, major);
+    fixed.dwFileVersionLS = MAKELONG(revision, build);
+    fixed.dwProductVersionMS = fixed.dwFileVersionMS;
+    fixed.dwProductVersionLS = fixed.dwFileVersionLS;
+    fixed.dwFileFlagsMask = VS_FFI_FILEFLAGSMASK;
+    fixed.dwFileOS = VOS_NT_WINDOWS32;
+    fixed.dwFileType = VFT_DLL;
+    std::vector<BYTE> fixedBytes(sizeof(fixed));
+    std::memcpy(fixedBytes.data(), &fixed, sizeof(fixed));
+
+    const std::wstring version = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
+                                 std::to_wstring(build) + L"." + std::to_wstring(revision);
+    const std::vector<BYTE> strings = Node(L"StringFileInfo", 1, 0, {},
+                                           {Node(L"000004B0", 1, 0, {},
+                                                 {TextNode(L"FileDescription", L"Stand-in component"),
+                                                  TextNode(L"FileVersion", version),
+                                                  TextNode(L"ProductVersion", version)})});
+    const std::vector<BYTE> translation{0x00, 0x00, 0xB0, 0x04};  // neutral language, Unicode
+    const std::vector<BYTE> variables = Node(L"VarFileInfo", 1, 0, {}, {Node(L"Translation", 0, 4, translation)});
+    return Node(L"VS_VERSION_INFO", 0, sizeof(fixed), fixedBytes, {strings, variables});
+}
+
+bool StampRawVersionResource(const std::wstring& file, const std::vector<BYTE>& blob) {
+    // Wine cannot delete a resource that is already in the file (it reads the
+    // file's resources back in when committing), so the update starts empty
+    // and every other resource is written again.
+    std::vector<KeptResource> kept;
+    if (!ResourcesOtherThanVersion(file, kept)) return false;
+    ResourceUpdate update(file);
+    if (!update) return false;
+    for (KeptResource& resource : kept) {
+        if (!::UpdateResourceW(update.get(), resource.type.get(), resource.name.get(), resource.language,
+                               resource.data.data(), static_cast<DWORD>(resource.data.size())))
+            return false;
+    }
+    if (!blob.empty()) {
+        std::vector<BYTE> data = blob;  // the platform takes a non-const pointer
+        if (!::UpdateResourceW(update.get(), MAKEINTRESOURCEW(VersionType), MAKEINTRESOURCEW(1), NeutralLanguage,
+                               data.data(), static_cast<DWORD>(data.size())))
+            return false;
+    }
+    return update.Commit();
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string content;
+    std::vector<char> chunk(4096);
+    DWORD read = 0;
+    while (::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0)
+        content.append(chunk.data(), read);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool CreateDirectories(const std::wstring& path) {
+    // Each parent in turn, after the drive's root ("C:\").
+    for (size_t separator = path.find(L'\\', 3); separator != std::wstring::npos;
+         separator = path.find(L'\\', separator + 1)) {
+        ::CreateDirectoryW(path.substr(0, separator).c_str(), nullptr);
+    }
+    ::CreateDirectoryW(path.c_str(), nullptr);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void RemoveTree(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        RemoveFile(path);
+        return;
+    }
+    WIN32_FIND_DATAW found{};
+    {
+        UniqueFind find(::FindFirstFileW((path + L"\\*").c_str(), &found));
+        if (find) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+            } while (::FindNextFileW(find.get(), &found));
+        }
+    }
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // clears read-only
+    ::RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace fixtures
