@@ -1,0 +1,2 @@
+#include "ui/cTooltips.h"
+cTooltips::~cTooltips() = default;
