@@ -9,6 +9,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "resources/resource.h"
+#include "ui/cTooltips.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -65,6 +66,7 @@ frmMain::~frmMain() {
     if (window_ != nullptr) {
         // Teardown messages must not reach an object that is going away.
         ::SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        ReleaseTooltipObject();  // while its owner window still exists
         HWND window = window_;
         window_ = nullptr;
         ShellExecuteTimer.Detach();
@@ -261,6 +263,7 @@ bool frmMain::CreateControls() {
         ::ImageList_AddMasked(fileListImages_.get(), strip.get(), RGB(192, 192, 192));
         ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fileListImages_.get()));
     }
+    InstallHoverHandlers();
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
     return true;
@@ -494,6 +497,10 @@ LRESULT CALLBACK frmMain::PanelProc(HWND window, UINT message, WPARAM wParam, LP
         case WM_PAINT:
             self->PaintPanel(window);
             return 0;
+        case WM_MOUSEMOVE:
+            // Of the pages only the version page takes the underline away.
+            if (window == self->Control(pic2)) self->HoverOff();
+            return 0;
         default: {
             LRESULT result = 0;
             if (self->HandleChildMessage(message, wParam, lParam, result)) return result;
@@ -560,7 +567,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
                 return TRUE;
             }
+            if (LOWORD(lParam) == HTCLIENT && SetLinkCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
             break;
+        case WM_MOUSEMOVE:
+            HoverOff();
+            return 0;
         case WM_CLOSE: {
             bool cancel = false;
             QueryCloseWindow(cancel, 0);
@@ -585,8 +596,13 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmMain::OnCommand(int id, int code) {
+    static_assert(BN_CLICKED == STN_CLICKED, "buttons and labels report clicks alike");
     if (code != BN_CLICKED) return;
     switch (id) {
+        case lblDownloadMDAC:
+        case lblRepairUrl:
+            OnLinkClick(static_cast<ControlId>(id));
+            break;
         case cmdWeiter:
             if (::IsWindowEnabled(Control(cmdWeiter))) OnNextClick();
             break;

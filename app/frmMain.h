@@ -15,6 +15,8 @@
 #include "winsupport/Handles.h"
 #include "winsupport/WindowTimer.h"
 
+class cTooltips;
+
 // Child control ids. Cancel is IDCANCEL so that Esc reaches it through the
 // dialog manager; the order is the creation order (and so the z-order).
 enum ControlId : int {
@@ -110,6 +112,8 @@ public:
     HWND hwnd() const noexcept { return window_; }
     bool IsLoaded() const noexcept { return window_ != nullptr; }
     HWND Control(ControlId id) const noexcept;
+    // The window's tooltip object, from start-up until the window is unloaded.
+    const cTooltips* Tooltips() const noexcept { return tooltips_.get(); }
     int TwipsToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
     int TwipsToPixelsY(int twips) const noexcept { return ::MulDiv(twips, dpiY_, 1440); }
 
@@ -172,6 +176,15 @@ private:
     void PressCancel();
 
     // Hover help and tooltip
+    void InstallHoverHandlers();
+    static LRESULT CALLBACK HoverLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR form);
+    bool IsUnderlined(HWND label) const;
+    void SetUnderline(HWND label, bool underline);
+    void HoverOn(HWND label);
+    void HoverOff();
+    void OnLinkClick(ControlId id);
+    bool SetLinkCursor(HWND under);
     void CreateTooltipObject();
     void ReleaseTooltipObject();
     void SetRepairPageTooltipTitle();
@@ -205,6 +218,8 @@ private:
     HWND window_ = nullptr;
     std::array<HWND, kSlotCount> controls_{};
     UniqueImageList fileListImages_;  // imlMDACFiles
+    UniqueCursor linkCursor_;
+    std::unique_ptr<cTooltips> tooltips_;
     int fileListSortKey_ = 0;
     bool fileListSorted_ = false;
     std::array<LOGFONTA, kSlotCount> controlFonts_{};

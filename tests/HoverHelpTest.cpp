@@ -1,1 +1,202 @@
+// The link labels under a real mouse pointer, the link clicks, the window's
+// tooltip object and the key check that keeps Cancel from closing the window
+// too early on the repair page.
+
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+
+#include "tests/WizardHarness.h"
+#include "ui/cTooltips.h"
+
+namespace {
+
+using harness::WindowText;
+
+class HoverHelp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A fresh prefix has no MDAC version and no Jet engine: the download link shows.
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\DataAccess");
+        harness::ClearOpenedUrls();
+        ASSERT_TRUE(form->Create());
+        form->Show();
+        harness::Pump(*form, 30);
+    }
+    HWND C(ControlId id) const { return form->Control(id); }
+    void Click(ControlId id) {
+        harness::ClickWithMouse(C(id));
+        harness::Pump(*form, 60);
+    }
+    void MoveOver(ControlId id) {
+        harness::MoveMouseOver(C(id));
+        harness::Pump(*form, 40);
+    }
+    void MoveToWindowPoint(int xTwips, int yTwips) {
+        harness::MoveMouseTo(form->hwnd(), form->TwipsToPixelsX(xTwips), form->TwipsToPixelsY(yTwips));
+        harness::Pump(*form, 40);
+    }
+    bool Underlined(ControlId id) const {
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(C(id), WM_GETFONT, 0, 0)), sizeof(font), &font);
+        return font.lfUnderline != 0;
+    }
+    std::unique_ptr<frmMain> form = std::make_unique<frmMain>();
+};
+
+TEST_F(HoverHelp, TheLinkUnderlinesUnderThePointerOnTheVersionPage) {
+    Click(cmdWeiter);
+    ASSERT_EQ(harness::FrontPage(*form), pic2);
+    ASSERT_TRUE(::IsWindowVisible(C(lblDownloadMDAC)));
+    EXPECT_FALSE(Underlined(lblDownloadMDAC));
+
+    MoveOver(lblDownloadMDAC);
+    EXPECT_TRUE(Underlined(lblDownloadMDAC));
+    EXPECT_EQ(form->HoverLabel, C(lblDownloadMDAC));
+    // The pointer over a link shows the hand, hot spot at the fingertip.
+    CURSORINFO cursor{};
+    cursor.cbSize = sizeof(cursor);
+    ASSERT_TRUE(::GetCursorInfo(&cursor));
+    ICONINFO hand{};
+    ASSERT_TRUE(::GetIconInfo(cursor.hCursor, &hand));
+    UniqueBitmap mask(hand.hbmMask), colour(hand.hbmColor);
+    EXPECT_FALSE(hand.fIcon);
+    EXPECT_EQ(hand.xHotspot, 5u);
+    EXPECT_EQ(hand.yHotspot, 0u);
+
+    MoveOver(lblMDACVerDescr);
+    EXPECT_FALSE(Underlined(lblDownloadMDAC)) << "onto the MDAC text";
+    EXPECT_EQ(form->HoverLabel, nullptr);
+    MoveOver(lblDownloadMDAC);
+    MoveOver(lblJetVerDescr);
+    EXPECT_FALSE(Underlined(lblDownloadMDAC)) << "onto the Jet text";
+    MoveOver(lblDownloadMDAC);
+    MoveToWindowPoint(7000, 2300);  // the page's own background
+    EXPECT_FALSE(Underlined(lblDownloadMDAC)) << "onto the page";
+    MoveOver(lblDownloadMDAC);
+    MoveOver(lblMDACVerHeader);
+    EXPECT_TRUE(Underlined(lblDownloadMDAC)) << "other labels leave the underline alone";
+    MoveToWindowPoint(1000, 4600);  // the window's own surface beside the buttons
+    EXPECT_FALSE(Underlined(lblDownloadMDAC)) << "onto the button bar";
+    EXPECT_FALSE(Underlined(lblMDACVerDescr));
+}
+
+TEST_F(HoverHelp, TheTooltipObjectLivesFromStartUpToUnload) {
+    const cTooltips* tips = form->Tooltips();
+    ASSERT_NE(tips, nullptr);
+    HWND tip = tips->hwnd();
+    ASSERT_NE(tip, nullptr);
+    wchar_t className[32] = {};
+    ::GetClassNameW(tip, className, 32);
+    EXPECT_STREQ(className, L"tooltips_class32");
+    EXPECT_EQ(::GetWindow(tip, GW_OWNER), form->hwnd());
+    EXPECT_EQ(::GetWindowLongW(tip, GWL_STYLE) & (TTS_ALWAYSTIP | TTS_BALLOON), TTS_ALWAYSTIP | TTS_BALLOON);
+    EXPECT_NE(::GetWindowLongW(tip, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(tips->Icon(), TTI_WARNING);
+    EXPECT_EQ(tips->Title(), L"");
+    EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0) << "no control is a tool";
+    Click(cmdWeiter);
+    Click(cmdWeiter);
+    EXPECT_EQ(tips->Title(), L" ");
+    EXPECT_EQ(tips->Icon(), TTI_WARNING);
+    form->Unload();
+    EXPECT_FALSE(::IsWindow(tip));
+    EXPECT_EQ(form->Tooltips(), nullptr);
+}
+
+TEST_F(HoverHelp, CancelWaitsForAKeyOnTheRepairPage) {
+    Click(cmdWeiter);
+    Click(cmdWeiter);
+    ASSERT_EQ(form->WizardStep, 3);
+    EXPECT_TRUE(form->tmrTooltipRemoveCheck.Enabled());
+    EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 700u);
+    // Within the first 700 ms nothing presses Cancel: button, Esc or close box.
+    Click(cmdAbbrechen);
+    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    harness::Pump(*form, 30);
+    ASSERT_TRUE(form->IsLoaded());
+    EXPECT_EQ(form->WizardStep, 3);
+    EXPECT_EQ(harness::FrontPage(*form), pic3);
+    // After that the check polls, still waiting while nothing is down.
+    harness::Pump(*form, 800);
+    EXPECT_TRUE(form->tmrTooltipRemoveCheck.Enabled());
+    EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 5u);
+    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    harness::Pump(*form, 30);
+    ASSERT_TRUE(form->IsLoaded());
+    // A key held down ends the check; then Cancel closes the window.
+    harness::HoldKey(*form, VK_SHIFT, 60);
+    EXPECT_FALSE(form->tmrTooltipRemoveCheck.Enabled());
+    Click(cmdAbbrechen);
+    EXPECT_FALSE(form->IsLoaded());
+}
+
+TEST_F(HoverHelp, BackAndNextStartTheCheckAgain) {
+    Click(cmdWeiter);
+    Click(cmdWeiter);
+    harness::Pump(*form, 750);
+    harness::HoldKey(*form, VK_CONTROL, 60);
+    ASSERT_FALSE(form->tmrTooltipRemoveCheck.Enabled());
+    Click(cmdZurück);
+    EXPECT_FALSE(form->tmrTooltipRemoveCheck.Enabled()) << "Back does not start it";
+    Click(cmdWeiter);
+    EXPECT_TRUE(form->tmrTooltipRemoveCheck.Enabled());
+    EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 700u);
+}
+
+// One repair run serves the file version page's link, the clicks and the
+// address that both labels open.
+TEST_F(HoverHelp, LinkClicksOpenTheStoredAddressOnce) {
+    Click(cmdWeiter);
+    const std::wstring download = form->LinkUrl;
+    ASSERT_FALSE(download.empty());
+    Click(cmdWeiter);
+    Click(cmdRepairMDAC);
+    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+    Click(optFurtherProblems);
+    Click(cmdWeiter);
+    ASSERT_EQ(form->WizardStep, 4);
+    const std::string instructions(form->LinkUrl.begin(), form->LinkUrl.end());
+
+    // On the file version page the underline survives the list; the bar takes it.
+    MoveOver(lblRepairUrl);
+    EXPECT_TRUE(Underlined(lblRepairUrl));
+    MoveOver(lvwMDACFiles);
+    EXPECT_TRUE(Underlined(lblRepairUrl)) << "over the list";
+    MoveToWindowPoint(1000, 4600);
+    EXPECT_FALSE(Underlined(lblRepairUrl)) << "over the button bar";
+
+    // Two quick clicks before the opener's tick open the page once.
+    MoveOver(lblRepairUrl);
+    INPUT clicks[4]{};
+    for (int i = 0; i < 4; ++i) {
+        clicks[i].type = INPUT_MOUSE;
+        clicks[i].mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    }
+    ::SendInput(4, clicks, sizeof(INPUT));
+    harness::Pump(*form, 60);
+    EXPECT_FALSE(Underlined(lblRepairUrl)) << "a click takes the underline away";
+    EXPECT_EQ(form->HoverLabel, C(lblRepairUrl));
+    ASSERT_TRUE(harness::PumpUntil(*form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    harness::Pump(*form, 500);
+    EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
+    MoveToWindowPoint(1000, 4600);
+    MoveOver(lblRepairUrl);
+    EXPECT_TRUE(Underlined(lblRepairUrl)) << "the next move underlines again";
+
+    // Back on the version page the download link still shows its own address
+    // but opens the one stored last.
+    harness::ClearOpenedUrls();
+    Click(cmdZurück);
+    Click(cmdZurück);
+    ASSERT_EQ(harness::FrontPage(*form), pic2);
+    EXPECT_EQ(WindowText(C(lblDownloadMDAC)), download);
+    Click(lblDownloadMDAC);
+    ASSERT_TRUE(harness::PumpUntil(*form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
+    EXPECT_TRUE(form->IsLoaded());
+}
+
+}  // namespace

@@ -92,6 +92,30 @@ void ClickWithMouse(HWND control) {
     ::SendInput(2, inputs, sizeof(INPUT));
 }
 
+void MoveMouseTo(HWND window, int x, int y) {
+    POINT point{x, y};
+    ::ClientToScreen(window, &point);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // Absolute input is in 0..65535 across the primary screen.
+    input.mi.dx = ::MulDiv(point.x, 65536, ::GetSystemMetrics(SM_CXSCREEN)) + 1;
+    input.mi.dy = ::MulDiv(point.y, 65536, ::GetSystemMetrics(SM_CYSCREEN)) + 1;
+    ::SendInput(1, &input, sizeof(INPUT));
+}
+
+void MoveMouseOver(HWND control) {
+    RECT rect{};
+    ::GetClientRect(control, &rect);
+    MoveMouseTo(control, rect.right / 2, rect.bottom / 2);
+}
+
+void HoldKey(frmMain& form, WORD virtualKey, DWORD milliseconds) {
+    SendKeys({{virtualKey, false}});
+    Pump(form, milliseconds);
+    SendKeys({{virtualKey, true}});
+}
+
 void PressKey(WORD virtualKey) { SendKeys({{virtualKey, false}, {virtualKey, true}}); }
 
 void PressKeyWithAlt(WORD virtualKey) {

@@ -31,6 +31,11 @@ RECT RectInParent(HWND control);
 
 // Real input, through the system's input queue.
 void ClickWithMouse(HWND control);
+// Moves the pointer to a point in a window's client area, as a mouse would.
+void MoveMouseTo(HWND window, int x, int y);
+void MoveMouseOver(HWND control);
+// Holds a key down for a moment, then lets it go.
+void HoldKey(frmMain& form, WORD virtualKey, DWORD milliseconds);
 void PressKey(WORD virtualKey);
 void PressKeyWithAlt(WORD virtualKey);
 
