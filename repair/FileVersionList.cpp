@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/frmMain.h"
 #include "winsupport/TextCodec.h"
@@ -15,11 +17,6 @@ namespace {
 
 constexpr int kMatchingImage = 0;
 constexpr int kMismatchImage = 1;
-
-struct SortRequest {
-    HWND list;
-    int column;
-};
 
 std::string ItemText(HWND list, int item, int column) {
     char buffer[1024] = {};
@@ -31,11 +28,16 @@ std::string ItemText(HWND list, int item, int column) {
     return buffer;
 }
 
-int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM sortRequest) {
-    const auto* request = reinterpret_cast<const SortRequest*>(sortRequest);
-    const std::string a = ItemText(request->list, static_cast<int>(first), request->column);
-    const std::string b = ItemText(request->list, static_cast<int>(second), request->column);
-    return ::lstrcmpiA(a.c_str(), b.c_str());
+// Compares two rows by the sort column's texts, read before the sort began:
+// the control moves its rows while it sorts, so it cannot be asked then.
+int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM sortTexts) {
+    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(sortTexts);
+    const auto a = static_cast<size_t>(first);
+    const auto b = static_cast<size_t>(second);
+    if (a >= texts.size() || b >= texts.size()) return 0;
+    const int order = ::lstrcmpiA(texts[a].c_str(), texts[b].c_str());
+    if (order != 0) return order;
+    return a < b ? -1 : (a > b ? 1 : 0);  // equal texts keep their order
 }
 
 }  // namespace
@@ -77,7 +79,18 @@ void frmMain::OnFileListColumnClick(int column) {
 
 void frmMain::SortFileList() {
     // Always ascending: a second click on the same header sorts the same way.
-    SortRequest request{Control(lvwMDACFiles), fileListSortKey_};
-    ::SendMessageA(request.list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(&request),
-                   reinterpret_cast<LPARAM>(&CompareByColumn));
+    HWND list = Control(lvwMDACFiles);
+    const auto count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<size_t>(count > 0 ? count : 0));
+    for (int item = 0; item < count; ++item) {
+        texts.push_back(ItemText(list, item, fileListSortKey_));
+        // Each row carries its place in the text table to the comparison.
+        LVITEMA tag{};
+        tag.mask = LVIF_PARAM;
+        tag.iItem = item;
+        tag.lParam = item;
+        ::SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tag));
+    }
+    ::SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts), reinterpret_cast<LPARAM>(&CompareByColumn));
 }

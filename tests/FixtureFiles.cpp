@@ -1,6 +1,7 @@
 #include "tests/FixtureFiles.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <utility>
@@ -303,6 +304,220 @@ void RemoveTree(const std::wstring& path) {
     }
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // clears read-only
     ::RemoveDirectoryW(path.c_str());
+}
+
+bool InstallVariant(const char* builtVariable, const std::wstring& target) { return InstallCopy(builtVariable, target); }
+
+std::wstring NewScratchDirectory() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return {};
+    std::wstring base(temp, length);
+    if (!base.empty() && base.back() == L'\\') base.pop_back();
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring path = base + L"\\wizard-scratch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++counter);
+        if (::CreateDirectoryW(path.c_str(), nullptr)) return path;
+    }
+    return {};
+}
+
+std::wstring LongPath(const std::wstring& path) {
+    const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::wstring result(needed, L'\0');
+    const DWORD length = ::GetLongPathNameW(path.c_str(), result.data(), needed);
+    if (length == 0 || length >= needed) return path;
+    result.resize(length);
+    return result;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+PrefixChanges::PrefixChanges() = default;
+
+PrefixChanges::~PrefixChanges() { Restore(); }
+
+bool PrefixChanges::Remember(const std::wstring& target) {
+    for (const Changed& changed : changed_)
+        if (SamePath(changed.target, target)) return true;
+    Changed changed{target, {}};
+    if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (backupDirectory_.empty()) backupDirectory_ = NewScratchDirectory();
+        if (backupDirectory_.empty()) return false;
+        changed.backup = backupDirectory_ + L"\\" + std::to_wstring(changed_.size());
+        if (!::CopyFileW(target.c_str(), changed.backup.c_str(), FALSE)) return false;
+    }
+    changed_.push_back(std::move(changed));
+    return true;
+}
+
+bool PrefixChanges::MakeParents(const std::wstring& target) {
+    const size_t last = target.find_last_of(L'\\');
+    if (last == std::wstring::npos || last < 3) return true;
+    // Each missing directory from the drive's root down, noted for removal.
+    for (size_t separator = target.find(L'\\', 3); separator != std::wstring::npos && separator <= last;
+         separator = target.find(L'\\', separator + 1)) {
+        const std::wstring directory = target.substr(0, separator);
+        if (::GetFileAttributesW(directory.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (!::CreateDirectoryW(directory.c_str(), nullptr)) return false;
+        madeDirectories_.push_back(directory);
+    }
+    return true;
+}
+
+bool PrefixChanges::Place(const std::wstring& source, const std::wstring& target) {
+    if (!Remember(target) || !MakeParents(target)) return false;
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+bool PrefixChanges::Remove(const std::wstring& target) {
+    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    if (!Remember(target)) return false;
+    RemoveFile(target);
+    return ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool PrefixChanges::Restore() {
+    bool complete = true;
+    for (auto changed = changed_.rbegin(); changed != changed_.rend(); ++changed) {
+        if (changed->backup.empty()) {
+            RemoveFile(changed->target);
+            complete = complete && ::GetFileAttributesW(changed->target.c_str()) == INVALID_FILE_ATTRIBUTES;
+        } else {
+            ::SetFileAttributesW(changed->target.c_str(), FILE_ATTRIBUTE_NORMAL);
+            complete = ::CopyFileW(changed->backup.c_str(), changed->target.c_str(), FALSE) && complete;
+        }
+    }
+    for (auto directory = madeDirectories_.rbegin(); directory != madeDirectories_.rend(); ++directory)
+        complete = ::RemoveDirectoryW(directory->c_str()) && complete;
+    if (!backupDirectory_.empty()) RemoveTree(backupDirectory_);
+    changed_.clear();
+    madeDirectories_.clear();
+    backupDirectory_.clear();
+    return complete;
+}
+
+namespace {
+constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
+}
+
+NativeDllOverrides::NativeDllOverrides(const std::vector<std::wstring>& fileNames) {
+    HKEY existing = nullptr;
+    keyExisted_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kOverridesKey, 0, KEY_READ, &existing) == ERROR_SUCCESS;
+    UniqueHkey ownedExisting(existing);
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kOverridesKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS)
+        return;
+    UniqueHkey owned(key);
+    applied_ = true;
+    static const wchar_t kNative[] = L"native,builtin";
+    for (std::wstring name : fileNames) {
+        // The loader looks the name up without its extension, in lower case.
+        const size_t dot = name.find_last_of(L'.');
+        if (dot != std::wstring::npos) name.resize(dot);
+        ::CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+        Earlier earlier{name, false, {}};
+        wchar_t value[256] = {};
+        DWORD bytes = sizeof(value) - sizeof(wchar_t);
+        DWORD type = 0;
+        if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ) {
+            earlier.existed = true;
+            earlier.value = value;
+        }
+        earlier_.push_back(earlier);
+        applied_ = ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(kNative),
+                                    sizeof(kNative)) == ERROR_SUCCESS &&
+                   applied_;
+    }
+}
+
+NativeDllOverrides::~NativeDllOverrides() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kOverridesKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    {
+        UniqueHkey owned(key);
+        for (auto earlier = earlier_.rbegin(); earlier != earlier_.rend(); ++earlier) {
+            if (earlier->existed) {
+                ::RegSetValueExW(key, earlier->name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(earlier->value.c_str()),
+                                 static_cast<DWORD>((earlier->value.size() + 1) * sizeof(wchar_t)));
+            } else {
+                ::RegDeleteValueW(key, earlier->name.c_str());
+            }
+        }
+    }
+    if (!keyExisted_) ::RegDeleteKeyW(HKEY_CURRENT_USER, kOverridesKey);
+}
+
+const std::vector<CatalogueFile>& ExpectedCatalogue() {
+    static const std::vector<CatalogueFile> files = {
+        {false, L"\\System\\ado\\MSADO15.DLL", false, false},
+        {false, L"\\System\\ado\\MSADER15.DLL", true, false},
+        {false, L"\\System\\ado\\MSADOR15.DLL", false, false},
+        {false, L"\\System\\ado\\MSADRH15.DLL", false, false},
+        {false, L"\\System\\ado\\MSADOX.DLL", false, false},
+        {false, L"\\System\\ado\\MSADOMD.dll", false, false},
+        {false, L"\\System\\ado\\MSJRO.DLL", false, false},
+        {false, L"\\System\\MSADC\\MSADCE.DLL", false, false},
+        {false, L"\\System\\MSADC\\MSADCER.DLL", true, false},
+        {false, L"\\System\\MSADC\\MSADCF.DLL", false, false},
+        {false, L"\\System\\MSADC\\MSADCFR.DLL", true, false},
+        {false, L"\\System\\MSADC\\MSADCO.DLL", false, false},
+        {false, L"\\System\\MSADC\\MSADCOR.DLL", true, false},
+        {false, L"\\System\\MSADC\\MSADCS.DLL", true, false},
+        {false, L"\\System\\MSADC\\MSADDS.DLL", false, false},
+        {false, L"\\System\\MSADC\\MSADDSR.DLL", true, false},
+        {false, L"\\System\\MSADC\\MSDAPRST.DLL", false, false},
+        {false, L"\\System\\Ole DB\\OLEDB32.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSXACTPS.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAENUM.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAURL.DLL", false, true},
+        {false, L"\\System\\Ole DB\\MSDATT.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDASQL.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAOSP.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAORA.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAPS.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDADC.DLL", false, false},
+        {false, L"\\System\\Ole DB\\MSDAER.DLL", true, false},
+        {true, L"\\msjet40.dll", false, true},
+        {true, L"\\msjtes40.dll", false, true},
+        {true, L"\\msjetoledb40.dll", false, true},
+    };
+    return files;
+}
+
+std::wstring CommonFilesDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    return path;
+}
+
+std::wstring SystemDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
+std::wstring CataloguePath(const CatalogueFile& file) {
+    return (file.inSystemDirectory ? SystemDirectory() : CommonFilesDirectory()) + file.relative;
+}
+
+std::vector<std::wstring> CatalogueFileNames() {
+    std::vector<std::wstring> names;
+    for (const CatalogueFile& file : ExpectedCatalogue()) {
+        const std::wstring relative = file.relative;
+        names.push_back(relative.substr(relative.find_last_of(L'\\') + 1));
+    }
+    return names;
 }
 
 }  // namespace fixtures

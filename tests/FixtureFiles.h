@@ -47,4 +47,90 @@ bool CreateDirectories(const std::wstring& path);
 // Deletes the directory with everything in it, if it exists.
 void RemoveTree(const std::wstring& path);
 
+// Copies a file built beside the tests (named by its environment variable) to
+// target, creating missing directories. False on any failure.
+bool InstallVariant(const char* builtVariable, const std::wstring& target);
+
+// A new, empty directory of its own below the temporary directory; empty on
+// failure. The caller removes it (RemoveTree).
+std::wstring NewScratchDirectory();
+
+// The path's long form when the file exists, else the path as it is.
+std::wstring LongPath(const std::wstring& path);
+
+// Case-insensitive, as Windows compares file names.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
+// Changes to files of the shared prefix, all taken back on Restore or
+// destruction: replaced or deleted files return from a backup, new files and
+// the directories made for them go again.
+class PrefixChanges {
+public:
+    PrefixChanges();
+    ~PrefixChanges();
+    PrefixChanges(const PrefixChanges&) = delete;
+    PrefixChanges& operator=(const PrefixChanges&) = delete;
+
+    // Copies source to target (creating missing directories).
+    bool Place(const std::wstring& source, const std::wstring& target);
+    // Deletes the file if it exists.
+    bool Remove(const std::wstring& target);
+    // Puts every changed file back; true when all of them are back.
+    bool Restore();
+
+private:
+    struct Changed {
+        std::wstring target;
+        std::wstring backup;  // empty: the file did not exist before
+    };
+    bool Remember(const std::wstring& target);
+    bool MakeParents(const std::wstring& target);
+
+    std::wstring backupDirectory_;
+    std::vector<Changed> changed_;
+    std::vector<std::wstring> madeDirectories_;
+};
+
+// Makes Wine load the DLL files themselves, not its own built-in DLLs of the
+// same names, for as long as it lives; the earlier settings come back after.
+// Wine prefers its built-ins even for a full path, and even when reading a
+// file's version information.
+class NativeDllOverrides {
+public:
+    explicit NativeDllOverrides(const std::vector<std::wstring>& fileNames);
+    ~NativeDllOverrides();
+    NativeDllOverrides(const NativeDllOverrides&) = delete;
+    NativeDllOverrides& operator=(const NativeDllOverrides&) = delete;
+    bool Applied() const { return applied_; }
+
+private:
+    struct Earlier {
+        std::wstring name;
+        bool existed;
+        std::wstring value;
+    };
+    std::vector<Earlier> earlier_;
+    bool keyExisted_ = false;
+    bool applied_ = false;
+};
+
+// ---- the component catalogue as the tests expect it --------------------------------
+
+struct CatalogueFile {
+    bool inSystemDirectory;     // else below the common program files
+    const wchar_t* relative;    // appended to the base directory
+    bool skipRegistration;
+    bool hideFromList;
+};
+
+// The 31 component files in their catalogue order.
+const std::vector<CatalogueFile>& ExpectedCatalogue();
+
+// The common program files folder and the system directory of this process.
+std::wstring CommonFilesDirectory();
+std::wstring SystemDirectory();
+std::wstring CataloguePath(const CatalogueFile& file);
+// The catalogue's file names, for NativeDllOverrides.
+std::vector<std::wstring> CatalogueFileNames();
+
 }  // namespace fixtures

@@ -1,1 +1,331 @@
+// The self-registration invoker against real DLLs in the test prefix: what it
+// loads, what it calls, and that nothing stays loaded or open afterwards.
+
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "repair/modDLLRegister.h"
+#include "tests/FixtureFiles.h"
+#include "winsupport/Handles.h"
+#include "winsupport/TextCodec.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return ToAnsi(text); }
+
+// ---- what the process has loaded and open ---------------------------------------------
+
+struct SnapshotTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+using UniqueSnapshot = UniqueHandle<SnapshotTraits>;
+
+// The long paths of every module of the process, upper-cased for comparing.
+std::set<std::wstring> LoadedModules() {
+    std::set<std::wstring> modules;
+    UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0));
+    if (!snapshot) return modules;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry)) {
+        std::wstring path = fixtures::LongPath(entry.szExePath);
+        ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+        modules.insert(path);
+    }
+    return modules;
+}
+
+std::string Difference(const std::set<std::wstring>& before, const std::set<std::wstring>& after) {
+    std::string text;
+    for (const std::wstring& module : after)
+        if (before.count(module) == 0) text += " +" + Narrow(module);
+    for (const std::wstring& module : before)
+        if (after.count(module) == 0) text += " -" + Narrow(module);
+    return text;
+}
+
+// GetProcessHandleCount answers 0 under Wine; the system handle table does not.
+std::optional<size_t> HandleCount() {
+    DWORD count = 0;
+    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count > 0) return count;
+
+    using QuerySystem = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    const FARPROC address = ntdll ? ::GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr;
+    const auto query = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(address));
+    if (!query) return std::nullopt;
+    struct Entry {
+        PVOID object;
+        ULONG_PTR processId;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT backTrace;
+        USHORT typeIndex;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+    };
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004u);
+    std::vector<std::uint64_t> buffer(1 << 17);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(buffer[0]));
+        ULONG needed = 0;
+        const LONG status = query(kExtendedHandleInformation, buffer.data(), bytes, &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (status != 0) return std::nullopt;
+        const Table* table = reinterpret_cast<const Table*>(buffer.data());
+        const Entry* entries = reinterpret_cast<const Entry*>(table + 1);
+        const ULONG_PTR self = ::GetCurrentProcessId();
+        size_t own = 0;
+        for (ULONG_PTR i = 0; i < table->count; ++i) own += entries[i].processId == self ? 1 : 0;
+        return own;
+    }
+    return std::nullopt;
+}
+
+// ---- the loader's own word on loads and unloads -----------------------------------------
+
+struct CountedString {
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+struct DllNotification {
+    ULONG flags;
+    const CountedString* fullName;
+    const CountedString* baseName;
+    PVOID base;
+    ULONG size;
+};
+using NotificationCallback = VOID(CALLBACK*)(ULONG reason, const DllNotification* data, PVOID context);
+using RegisterNotification = LONG(NTAPI*)(ULONG, NotificationCallback, PVOID, PVOID*);
+using UnregisterNotification = LONG(NTAPI*)(PVOID);
+
+// Records every DLL load and unload of the process while it lives.
+class LoaderWatch {
+public:
+    LoaderWatch() {
+        const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+        const FARPROC add = ntdll ? ::GetProcAddress(ntdll, "LdrRegisterDllNotification") : nullptr;
+        const FARPROC remove = ntdll ? ::GetProcAddress(ntdll, "LdrUnregisterDllNotification") : nullptr;
+        unregister_ = reinterpret_cast<UnregisterNotification>(reinterpret_cast<void*>(remove));
+        const auto registerWatch = reinterpret_cast<RegisterNotification>(reinterpret_cast<void*>(add));
+        if (registerWatch && unregister_ && registerWatch(0, &LoaderWatch::Notify, this, &cookie_) != 0)
+            cookie_ = nullptr;
+    }
+    ~LoaderWatch() {
+        if (cookie_ != nullptr) unregister_(cookie_);
+    }
+    LoaderWatch(const LoaderWatch&) = delete;
+    LoaderWatch& operator=(const LoaderWatch&) = delete;
+
+    bool Working() const { return cookie_ != nullptr; }
+    void Clear() { events_.clear(); }
+    // How often the file was loaded (reason 1) or unloaded (reason 2).
+    int Count(ULONG reason, const std::wstring& path) const {
+        int count = 0;
+        for (const auto& [eventReason, name] : events_)
+            count += eventReason == reason && fixtures::SamePath(fixtures::LongPath(name), path) ? 1 : 0;
+        return count;
+    }
+
+private:
+    static VOID CALLBACK Notify(ULONG reason, const DllNotification* data, PVOID context) {
+        if (data == nullptr || data->fullName == nullptr) return;
+        static_cast<LoaderWatch*>(context)->events_.emplace_back(
+            reason, std::wstring(data->fullName->buffer, data->fullName->length / sizeof(wchar_t)));
+    }
+    PVOID cookie_ = nullptr;
+    UnregisterNotification unregister_ = nullptr;
+    std::vector<std::pair<ULONG, std::wstring>> events_;
+};
+
+constexpr ULONG kLoaded = 1;
+constexpr ULONG kUnloaded = 2;
+
+// ---- the fixture --------------------------------------------------------------------------
+
+class RegisterDllInvoker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch_ = fixtures::NewScratchDirectory();
+        ASSERT_FALSE(scratch_.empty());
+        log_ = scratch_ + L"\\registrations.log";
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", log_.c_str()));
+    }
+    void TearDown() override {
+        ::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", nullptr);
+        fixtures::RemoveTree(scratch_);
+    }
+    // Log lines as the long paths of the registered files.
+    std::vector<std::wstring> Registered() const {
+        std::vector<std::wstring> paths;
+        for (const std::string& line : fixtures::ReadLines(log_)) paths.push_back(fixtures::LongPath(FromAnsi(line)));
+        return paths;
+    }
+    std::wstring scratch_;
+    std::wstring log_;
+};
+
+enum class Prepared { BuiltVariant, TextFile, Missing, EmptyPath };
+
+struct InvokerCase {
+    const char* description;
+    Prepared prepared;
+    const char* variable;  // the built DLL for BuiltVariant
+    const wchar_t* fileName;
+    const char* entryName;
+    int invocations;
+    int expectedLogLines;
+    bool expectLoaded;
+};
+
+const InvokerCase kInvokerCases[] = {
+    {"exports DllRegisterServer returning S_OK", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"registers.dll",
+     "DllRegisterServer", 1, 1, true},
+    {"the same path registered twice", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"twice.dll", "DllRegisterServer", 2,
+     2, true},
+    {"DllRegisterServer returns E_FAIL", Prepared::BuiltVariant, "WIZARD_STAND_IN_FAILING", L"fails.dll",
+     "DllRegisterServer", 1, 1, true},
+    {"no DllRegisterServer export", Prepared::BuiltVariant, "WIZARD_STAND_IN_NO_EXPORT", L"noexport.dll",
+     "DllRegisterServer", 1, 0, true},
+    {"asked for an entry point it lacks", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"otherentry.dll",
+     "DllUnregisterServer", 1, 0, true},
+    {"a text file named like a DLL", Prepared::TextFile, nullptr, L"MSADO15.DLL", "DllRegisterServer", 1, 0, false},
+    {"a missing file", Prepared::Missing, nullptr, L"missing.dll", "DllRegisterServer", 1, 0, false},
+    {"an empty path", Prepared::EmptyPath, nullptr, L"", "DllRegisterServer", 1, 0, false},
+};
+
+TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
+    // Warm-up: the loader opens and keeps its settings keys on first use.
+    const std::wstring warmUp = scratch_ + L"\\warmup.dll";
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN", warmUp));
+    ::RegisterDll(Narrow(warmUp), "DllRegisterServer", L"warmup.dll");
+    ASSERT_EQ(Registered().size(), 1u) << "the stand-in does not record its calls";
+    ASSERT_EQ(::GetModuleHandleW(warmUp.c_str()), nullptr);
+
+    LoaderWatch watch;
+    if (!watch.Working()) std::printf("[   NOTE   ] no loader notifications; load events not checked\n");
+
+    for (const InvokerCase& c : kInvokerCases) {
+        SCOPED_TRACE(c.description);
+        std::wstring path;
+        switch (c.prepared) {
+            case Prepared::BuiltVariant:
+                path = scratch_ + L"\\" + c.fileName;
+                ASSERT_TRUE(fixtures::InstallVariant(c.variable, path)) << c.variable;
+                break;
+            case Prepared::TextFile:
+                ASSERT_TRUE(fixtures::CreateDirectories(scratch_ + L"\\text"));
+                path = scratch_ + L"\\text\\" + c.fileName;
+                ASSERT_TRUE(fixtures::WriteBytes(path, "This is no program, only text.\r\n"));
+                break;
+            case Prepared::Missing:
+                path = scratch_ + L"\\" + c.fileName;
+                break;
+            case Prepared::EmptyPath:
+                break;
+        }
+        fixtures::RemoveFile(log_);
+        watch.Clear();
+        const std::set<std::wstring> modulesBefore = LoadedModules();
+        const std::optional<size_t> handlesBefore = HandleCount();
+
+        for (int call = 0; call < c.invocations; ++call) ::RegisterDll(Narrow(path), c.entryName, c.fileName);
+
+        const std::optional<size_t> handlesAfter = HandleCount();
+        const std::set<std::wstring> modulesAfter = LoadedModules();
+        if (handlesBefore && handlesAfter) {
+            EXPECT_EQ(*handlesAfter, *handlesBefore) << "open handles before and after";
+        }
+        EXPECT_EQ(modulesAfter, modulesBefore) << "modules that changed:" << Difference(modulesBefore, modulesAfter);
+        if (!path.empty()) {
+            EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr) << "still loaded";
+        }
+
+        const std::vector<std::wstring> registered = Registered();
+        EXPECT_EQ(registered.size(), static_cast<size_t>(c.expectedLogLines));
+        for (const std::wstring& line : registered) {
+            EXPECT_TRUE(fixtures::SamePath(line, path)) << "found " << Narrow(line) << ", expected " << Narrow(path);
+        }
+        if (c.expectedLogLines == 0) {
+            EXPECT_EQ(::GetFileAttributesW(log_.c_str()), INVALID_FILE_ATTRIBUTES) << "a call was recorded";
+        }
+
+        if (watch.Working() && !path.empty()) {
+            const int loads = c.expectLoaded ? c.invocations : 0;
+            EXPECT_EQ(watch.Count(kLoaded, path), loads) << "loads";
+            EXPECT_EQ(watch.Count(kUnloaded, path), loads) << "unloads";
+        }
+    }
+}
+
+// ---- error texts ---------------------------------------------------------------------------
+
+std::wstring SystemText(DWORD code) {
+    wchar_t buffer[512] = {};
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                          0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+    return std::wstring(buffer, length);
+}
+
+TEST(RegisterDllErrorText, IsTheSystemTextWithItsLineEnd) {
+    // File not found, access denied, success and one whose text has an insert.
+    for (const DWORD code : {2ul, 5ul, 0ul, 193ul}) {
+        SCOPED_TRACE(testing::Message() << "error " << code);
+        const std::wstring expected = SystemText(code);
+        ASSERT_FALSE(expected.empty()) << "Wine has no text for this code";
+        const std::wstring found = SystemErrorText(code);
+        EXPECT_EQ(found, expected) << "found \"" << Narrow(found) << "\", expected \"" << Narrow(expected) << "\"";
+        EXPECT_GE(found.size(), 2u);
+        if (found.size() >= 2) {
+            EXPECT_EQ(found.substr(found.size() - 2), L"\r\n");
+        }
+    }
+}
+
+TEST(RegisterDllErrorText, MatchesTheSystemForEveryWin32Code) {
+    int known = 0;
+    std::vector<std::string> mismatches;
+    for (DWORD code = 0; code < 16000; ++code) {
+        const std::wstring system = SystemText(code);
+        const std::wstring expected = system.empty() ? L"Error text not found." : system;
+        known += system.empty() ? 0 : 1;
+        const std::wstring found = SystemErrorText(code);
+        if (found != expected)
+            mismatches.push_back(std::to_string(code) + ": found \"" + Narrow(found) + "\", expected \"" +
+                                 Narrow(expected) + "\"");
+    }
+    EXPECT_GT(known, 100) << "Wine knows hardly any error texts";
+    std::string shown;
+    for (size_t i = 0; i < mismatches.size() && i < 5; ++i) shown += "\n  " + mismatches[i];
+    EXPECT_TRUE(mismatches.empty()) << mismatches.size() << " codes differ, among them:" << shown;
+}
+
+TEST(RegisterDllErrorText, UnknownCodesHaveTheFallbackText) {
+    for (const DWORD code : {0x12345678ul, 0x0000FFFFul, 0xDEADBEEFul}) {
+        SCOPED_TRACE(testing::Message() << "error 0x" << std::hex << code);
+        ASSERT_TRUE(SystemText(code).empty()) << "Wine knows this code";
+        EXPECT_EQ(SystemErrorText(code), L"Error text not found.");
+    }
+}
+
+}  // namespace

@@ -1,12 +1,16 @@
 // Stands in for a component DLL: each DllRegisterServer call appends this
 // module's full path as one line to the file named by WIZARD_REGISTRATION_LOG,
 // so tests see which copies were registered and in what order.
+// Built as variants: STAND_IN_NO_EXPORT leaves the entry point out of the
+// export table; STAND_IN_RETURNS_FAILURE records the call and reports E_FAIL.
 
 #include <windows.h>
 
 #include <string>
 
-#if defined(__MINGW32__) && !defined(_WIN64)
+#if defined(STAND_IN_NO_EXPORT)
+// Nothing to export under the entry point's name.
+#elif defined(__MINGW32__) && !defined(_WIN64)
 // 32-bit GCC would export the stdcall name decorated (DllRegisterServer@0);
 // this linker directive exports it under the plain name only.
 __asm__(".section .drectve\n\t.ascii \" -export:DllRegisterServer=DllRegisterServer@0\"\n\t.text");
@@ -59,6 +63,24 @@ std::string OwnPath() {
     }
 }
 
+#if defined(STAND_IN_RETURNS_FAILURE)
+constexpr HRESULT kResult = E_FAIL;
+#else
+constexpr HRESULT kResult = S_OK;
+#endif
+
+HRESULT RecordCall() {
+    const std::wstring logPath = LogPath();
+    if (logPath.empty()) return kResult;
+    const std::string line = OwnPath() + "\r\n";
+    FileHandle log(::CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (log.get() == INVALID_HANDLE_VALUE) return kResult;
+    DWORD written = 0;
+    ::WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return kResult;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -66,14 +88,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" STAND_IN_EXPORT HRESULT WINAPI DllRegisterServer() {
-    const std::wstring logPath = LogPath();
-    if (logPath.empty()) return S_OK;
-    const std::string line = OwnPath() + "\r\n";
-    FileHandle log(::CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (log.get() == INVALID_HANDLE_VALUE) return S_OK;
-    DWORD written = 0;
-    ::WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    return S_OK;
-}
+#if defined(STAND_IN_NO_EXPORT)
+// MinGW exports every global symbol of a DLL that exports nothing explicitly;
+// this one explicit export keeps DllRegisterServer out of the table.
+extern "C" __declspec(dllexport) HRESULT StandInRecordCall() { return RecordCall(); }
+#else
+extern "C" STAND_IN_EXPORT HRESULT WINAPI DllRegisterServer() { return RecordCall(); }
+#endif
