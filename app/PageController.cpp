@@ -34,7 +34,8 @@ void frmMain::OnNextClick() {
                 break;
             case 3:
                 if (::SendMessageA(Control(optFurtherProblems), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-                    LinkUrl = LoadMessage(WindowsVersion == WindowsXP ? msg::XpServicePackUrl : msg::RepairInstructionsUrl);
+                    LinkUrl =
+                        LoadMessage(WindowsVersion == WindowsXP ? msg::XpServicePackUrl : msg::RepairInstructionsUrl);
                     SetText(lblRepairUrl, LinkUrl);
                     SetText(Label3, FormatPlaceholders(LoadMessage(msg::CompareFileVersions), {MdacVersionPrefix}));
                     SetEnabled(cmdWeiter, false);

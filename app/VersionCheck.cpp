@@ -3,37 +3,13 @@
 
 #include "app/VersionCheck.h"
 
-#include <charconv>
+#include <algorithm>
 #include <string>
 
 #include "app/MessageCatalogue.h"
 #include "app/frmMain.h"
 #include "winsupport/cRegistry.h"
 #include "winsupport/modAPI.h"
-
-double VersionNumber(std::wstring_view text) {
-    size_t position = 0;
-    while (position < text.size() && (text[position] == L' ' || text[position] == L'\t')) ++position;
-    std::string number;
-    bool seenPoint = false;
-    bool seenDigit = false;
-    for (; position < text.size(); ++position) {
-        const wchar_t c = text[position];
-        if (c >= L'0' && c <= L'9') {
-            seenDigit = true;
-        } else if (c == L'.' && !seenPoint) {
-            seenPoint = true;
-        } else {
-            break;
-        }
-        number.push_back(static_cast<char>(c));
-    }
-    if (!seenDigit) return 0;
-    // from_chars reads "." as the decimal point in every locale.
-    double value = 0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-    return result.ec == std::errc() ? value : 0;
-}
 
 void frmMain::CheckVersions() {
     {
@@ -44,7 +20,11 @@ void frmMain::CheckVersions() {
         registry.SetValueType(REG_SZ);
         registry.SetValueKey(L"FullInstallVer");
         registry.SetDefault(emptyText);
-        MdacVersionPrefix = ValueToText(registry.Value()).substr(0, 4);
+        // The version text ends at its first NUL: a NUL passed on would cut
+        // off every label text that shows the version, verdict and all.
+        std::wstring installed = ValueToText(registry.Value());
+        installed.resize(std::min(installed.find(L'\0'), installed.size()));
+        MdacVersionPrefix = installed.substr(0, 4);
     }
 
     std::wstring text = FormatPlaceholders(LoadMessage(msg::MdacInstalled), {MdacVersionPrefix});

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <exception>
-#include <functional>
 
 #include "app/MessageCatalogue.h"
 #include "resources/resource.h"
@@ -22,14 +21,17 @@ constexpr int kClientHeightTwips = 4860;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 // Start-up never stops: a step that fails is skipped and the next one runs.
-void RunStep(const std::function<void()>& step) noexcept {
+template <typename Step>
+void RunStep(const Step& step) noexcept {
     try {
         step();
     } catch (...) {
     }
 }
 
-HINSTANCE ProgramInstance() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE ProgramInstance() {
+    return ::GetModuleHandleA(nullptr);
+}
 
 bool RegisterWindowClass(const char* name, WNDPROC procedure, HBRUSH background) {
     WNDCLASSEXA windowClass{};
@@ -42,9 +44,9 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, HBRUSH background)
     windowClass.lpszClassName = name;
     if (procedure != nullptr && background == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)) {
         // Shared icons: the system owns them, nothing to release.
-        windowClass.hIcon = static_cast<HICON>(::LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON),
-                                                            IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                                            ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+        windowClass.hIcon =
+            static_cast<HICON>(::LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
         windowClass.hIconSm = static_cast<HICON>(::LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON),
                                                               IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                                                               ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
@@ -124,7 +126,9 @@ void frmMain::Show() {
     if (next != nullptr && ::IsWindowEnabled(next)) ::SetFocus(next);
 }
 
-void frmMain::InitializeWindow() { ::InitCommonControls(); }
+void frmMain::InitializeWindow() {
+    ::InitCommonControls();
+}
 
 LOGFONTA frmMain::DesignFont(FontRole role) const {
     LOGFONTA font{};
@@ -206,22 +210,24 @@ bool frmMain::CreateControls() {
                 exStyle |= WS_EX_CLIENTEDGE;
                 break;
         }
-        HWND control = ::CreateWindowExA(
-            exStyle, className, "", style, TwipsToPixelsX(layout.left), TwipsToPixelsY(layout.top),
-            TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height), parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, layout.kind == ControlKind::Panel ? this : nullptr);
+        HWND control =
+            ::CreateWindowExA(exStyle, className, "", style, TwipsToPixelsX(layout.left), TwipsToPixelsY(layout.top),
+                              TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height), parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
+                              layout.kind == ControlKind::Panel ? this : nullptr);
         if (control == nullptr) return false;
         controls_[Slot(layout.id)] = control;
 
         if (layout.font != FontRole::None) {
             controlFonts_[Slot(layout.id)] = DesignFont(layout.font);
-            ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(controlFonts_[Slot(layout.id)])), FALSE);
+            ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(controlFonts_[Slot(layout.id)])),
+                           FALSE);
         }
         if (layout.kind == ControlKind::Icon && layout.image != 0) {
             // Icons keep their natural pixel size; the control centres them.
             const int size = layout.width >= 480 ? 32 : 16;
-            UniqueIcon icon(static_cast<HICON>(
-                ::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_ICON, size, size, 0)));
+            UniqueIcon icon(
+                static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_ICON, size, size, 0)));
             if (icon) {
                 ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
                 ::SetWindowPos(control, nullptr, 0, 0, TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height),
@@ -230,8 +236,8 @@ bool frmMain::CreateControls() {
             }
         }
         if (layout.kind == ControlKind::Picture && layout.image != 0) {
-            welcomePicture_.reset(static_cast<HBITMAP>(
-                ::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)));
+            welcomePicture_.reset(
+                static_cast<HBITMAP>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)));
             if (welcomePicture_) {
                 ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(welcomePicture_.get()));
             }
@@ -242,8 +248,10 @@ bool frmMain::CreateControls() {
     ::SendMessageA(Control(optResolved), BM_SETCHECK, BST_CHECKED, 0);
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
     HWND list = Control(lvwMDACFiles);
+    // Wide enough for the longest file name after its icon, for "File Version"
+    // in either language and for the longest catalogue path.
     const std::pair<int, int> columns[] = {
-        {msg::FileNameCaption, 1300}, {msg::FileVersionCaption, 900}, {msg::PathCaption, 4300}};
+        {msg::FileNameCaption, 1560}, {msg::FileVersionCaption, 1300}, {msg::PathCaption, 4700}};
     int index = 0;
     for (const auto& [caption, widthTwips] : columns) {
         std::string text = ToAnsi(LoadMessage(caption));
@@ -290,21 +298,25 @@ void frmMain::LoadWindow() {
 
     RunStep([&] { ::SetWindowTextA(window_, ToAnsi(LoadMessage(msg::ProgramTitle)).c_str()); });
     const std::pair<ControlId, int> texts[] = {
-        {lblWillkommen, msg::WelcomeTitle},       {cmdAbbrechen, msg::CancelButton},
-        {cmdWeiter, msg::NextButton},             {cmdZurück, msg::BackButton},
+        {lblWillkommen, msg::WelcomeTitle},
+        {cmdAbbrechen, msg::CancelButton},
+        {cmdWeiter, msg::NextButton},
+        {cmdZurück, msg::BackButton},
     };
-    for (const auto& [id, message] : texts) RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-    RunStep([&] {
-        SetText(Label10, LoadMessage(msg::WelcomeIntro) + L"\r\r\r\r" + LoadMessage(msg::WelcomeContinue));
-    });
+    for (const auto& [id, message] : texts)
+        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
+    RunStep(
+        [&] { SetText(Label10, LoadMessage(msg::WelcomeIntro) + L"\r\r\r\r" + LoadMessage(msg::WelcomeContinue)); });
     const std::pair<ControlId, int> pageTexts[] = {
         {Label19, msg::Step1Heading},
         {lblHeaderExplanation1, msg::VersionsDetected},
         {Label6, msg::Step2Heading},
         {lblHeaderExplanation2, msg::ShouldVerifyFiles},
     };
-    for (const auto& [id, message] : pageTexts) RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-    RunStep([&] { SetText(Label1, FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)})); });
+    for (const auto& [id, message] : pageTexts)
+        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
+    RunStep(
+        [&] { SetText(Label1, FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)})); });
     const std::pair<ControlId, int> repairTexts[] = {
         {cmdRepairMDAC, msg::RepairButton},
         {Label2, msg::CheckProgramWorks},
@@ -314,7 +326,8 @@ void frmMain::LoadWindow() {
         {Label5, msg::Step3Heading},
         {lblExplanation3, msg::IdentifyOldFiles},
     };
-    for (const auto& [id, message] : repairTexts) RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
+    for (const auto& [id, message] : repairTexts)
+        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
     RunStep([&] {
         HWND list = Control(lvwMDACFiles);
         const auto style = ::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
@@ -334,7 +347,8 @@ void frmMain::ShowPage(ControlId panel) {
     for (ControlId other : {pic1, pic2, pic3, pic4, pic5}) {
         HWND otherPage = Control(other);
         LONG_PTR exStyle = ::GetWindowLongPtrA(otherPage, GWL_EXSTYLE);
-        exStyle = other == panel ? (exStyle | WS_EX_CONTROLPARENT) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTROLPARENT));
+        exStyle =
+            other == panel ? (exStyle | WS_EX_CONTROLPARENT) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTROLPARENT));
         ::SetWindowLongPtrA(otherPage, GWL_EXSTYLE, exStyle);
     }
     ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -548,8 +562,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Enter clicks the push button that has the focus, otherwise Next.
             HWND focus = ::GetFocus();
             const int focusId = focus != nullptr && ::IsChild(window_, focus) ? ::GetDlgCtrlID(focus) : 0;
-            const bool focusIsButton = focusId == cmdZurück || focusId == cmdWeiter || focusId == cmdAbbrechen ||
-                                       focusId == cmdRepairMDAC;
+            const bool focusIsButton =
+                focusId == cmdZurück || focusId == cmdWeiter || focusId == cmdAbbrechen || focusId == cmdRepairMDAC;
             return MAKELRESULT(focusIsButton ? focusId : cmdWeiter, DC_HASDEFID);
         }
         case WM_TIMER:
@@ -649,7 +663,8 @@ void frmMain::PaintPanel(HWND panel) {
     RECT client{};
     ::GetClientRect(panel, &client);
     const bool welcome = panel == Control(pic1);
-    ::FillRect(dc, &client, welcome ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)) : ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(dc, &client,
+               welcome ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)) : ::GetSysColorBrush(COLOR_BTNFACE));
     if (!welcome) {
         // The white heading band of pages 2 to 5.
         RECT band{TwipsToPixelsX(-12), TwipsToPixelsY(-12), TwipsToPixelsX(-12 + 7440), TwipsToPixelsY(-12 + 732)};

@@ -31,15 +31,20 @@ const std::vector<ControlLayout>& DesignLayout() {
         {Label19, "Label19", K::Label, pic2, 240, 120, 6900, 210, F::Bold, true, true, 0},
         {lblHeaderExplanation1, "lblHeaderExplanation1", K::Label, pic2, 480, 375, 6660, 210, F::Normal, true, true, 0},
         {lblMDACVerHeader, "lblMDACVerHeader", K::Label, pic2, 405, 1095, 6000, 210, F::Bold, true, true, 0},
-        {imgMDACVerOK, "imgMDACVerOK", K::Icon, pic2, 435, 1440, 240, 240, F::None, true, true, IDI_STATUS_OK},
-        {imgMDACVerProb, "imgMDACVerProb", K::Icon, pic2, 405, 1440, 480, 480, F::None, false, true, IDI_STATUS_PROBLEM},
-        {lblMDACVerDescr, "lblMDACVerDescr", K::Label, pic2, 780, 1455, 5760, 675, F::Normal, true, true, 0},
+        // Created before what they overlap, and so on top of it: the link and
+        // the continue hint lie over the Jet text's lower part, which stays
+        // empty when they show; each text lies over the right quarter of its
+        // problem icon, which the icon's picture leaves empty.
         {lblDownloadMDAC, "lblDownloadMDAC", K::Label, pic2, 780, 2115, 1335, 195, F::Normal, true, true, 0},
+        {lblVersionsContinue, "lblVersionsContinue", K::Label, pic2, 435, 3660, 6360, 555, F::Normal, false, true, 0},
+        {lblMDACVerDescr, "lblMDACVerDescr", K::Label, pic2, 780, 1455, 5760, 675, F::Normal, true, true, 0},
+        {imgMDACVerOK, "imgMDACVerOK", K::Icon, pic2, 435, 1440, 240, 240, F::None, true, true, IDI_STATUS_OK},
+        {imgMDACVerProb, "imgMDACVerProb", K::Icon, pic2, 405, 1440, 480, 480, F::None, false, true,
+         IDI_STATUS_PROBLEM},
         {lblJetVerHeader, "lblJetVerHeader", K::Label, pic2, 420, 2505, 6000, 210, F::Bold, true, true, 0},
+        {lblJetVerDescr, "lblJetVerDescr", K::Label, pic2, 780, 2835, 5760, 1335, F::Normal, true, true, 0},
         {imgJetVerOK, "imgJetVerOK", K::Icon, pic2, 450, 2835, 240, 240, F::None, true, true, IDI_STATUS_OK},
         {imgJetVerProb, "imgJetVerProb", K::Icon, pic2, 420, 2835, 480, 480, F::None, false, true, IDI_STATUS_PROBLEM},
-        {lblJetVerDescr, "lblJetVerDescr", K::Label, pic2, 780, 2835, 5760, 1335, F::Normal, true, true, 0},
-        {lblVersionsContinue, "lblVersionsContinue", K::Label, pic2, 435, 3660, 6360, 555, F::Normal, false, true, 0},
 
         {Label6, "Label6", K::Label, pic3, 240, 120, 6900, 210, F::Bold, true, true, 0},
         {lblHeaderExplanation2, "lblHeaderExplanation2", K::Label, pic3, 480, 375, 6660, 210, F::Normal, true, true, 0},

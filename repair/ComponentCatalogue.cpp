@@ -64,9 +64,13 @@ std::wstring TextAfterLastBackslash(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring frmMain::GetFile03(const std::wstring& path) { return TextAfterLastBackslash(path); }
+std::wstring frmMain::GetFile03(const std::wstring& path) {
+    return TextAfterLastBackslash(path);
+}
 
-std::wstring frmMain::GetFile(const std::wstring& path) { return TextAfterLastBackslash(path); }
+std::wstring frmMain::GetFile(const std::wstring& path) {
+    return TextAfterLastBackslash(path);
+}
 
 ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
     ComponentFile entry;

@@ -29,9 +29,8 @@ std::wstring SystemErrorText(unsigned long errorCode) {
     char buffer[256] = {};
     // No arguments are passed: texts with inserts ("%1") come back with them
     // unfilled instead of failing.
-    const DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, errorCode, 0, buffer,
-                         static_cast<DWORD>(std::size(buffer)), nullptr);
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                          errorCode, 0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
     if (length == 0) return L"Error text not found.";
     return FromAnsi(std::string_view(buffer, length < std::size(buffer) ? length : std::size(buffer)));
 }

@@ -19,17 +19,19 @@ namespace {
 
 using harness::Localized;
 
-std::string Narrow(const std::wstring& text) { return ToAnsi(text); }
+std::string Narrow(const std::wstring& text) {
+    return ToAnsi(text);
+}
 
 struct Version {
     WORD major, minor, build, revision;
 };
 
 constexpr size_t kCatalogueSize = 31;
-constexpr size_t kMissingRow = 3;        // MSADRH15.DLL
-constexpr size_t kOlderRow = 9;          // MSADCF.DLL, 2.8.1117
-constexpr size_t kNewerRow = 21;         // MSDATT.DLL, 2.9.0
-constexpr size_t kLargeBuildRow = 24;    // MSDAORA.DLL, a build number above 32767
+constexpr size_t kMissingRow = 3;      // MSADRH15.DLL
+constexpr size_t kOlderRow = 9;        // MSADCF.DLL, 2.8.1117
+constexpr size_t kNewerRow = 21;       // MSDATT.DLL, 2.9.0
+constexpr size_t kLargeBuildRow = 24;  // MSDAORA.DLL, a build number above 32767
 
 // Each row a version of its own, so that a row read from the wrong file shows.
 Version VersionOfRow(size_t row) {
@@ -43,7 +45,9 @@ std::wstring VersionText(const Version& v) {
     return std::to_wstring(v.major) + L"." + std::to_wstring(v.minor) + L"." + std::to_wstring(v.build);
 }
 
-std::wstring NotAvailable() { return Localized(L"Not available", L"Nicht vorhanden"); }
+std::wstring NotAvailable() {
+    return Localized(L"Not available", L"Nicht vorhanden");
+}
 
 std::wstring FileNameOf(const fixtures::CatalogueFile& file) {
     const std::wstring relative = file.relative;
@@ -62,8 +66,8 @@ std::vector<ExpectedEntry> ExpectedEntries() {
     const auto& catalogue = fixtures::ExpectedCatalogue();
     for (size_t row = 0; row < catalogue.size(); ++row) {
         const auto& file = catalogue[row];
-        ExpectedEntry entry{FileNameOf(file), fixtures::CataloguePath(file), VersionText(VersionOfRow(row)),
-                            VersionOfRow(row), file.skipRegistration, file.hideFromList};
+        ExpectedEntry entry{FileNameOf(file),  fixtures::CataloguePath(file), VersionText(VersionOfRow(row)),
+                            VersionOfRow(row), file.skipRegistration,         file.hideFromList};
         if (row == kMissingRow) {
             entry.filePath = NotAvailable();
             entry.fileVersion = L"N/A";
@@ -87,8 +91,8 @@ public:
         DWORD type = 0, bytes = 0;
         if (::RegQueryValueExW(key, L"FullInstallVer", nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS) {
             old_.resize(bytes);
-            valueExisted_ = ::RegQueryValueExW(key, L"FullInstallVer", nullptr, &oldType_, old_.data(), &bytes) ==
-                            ERROR_SUCCESS;
+            valueExisted_ =
+                ::RegQueryValueExW(key, L"FullInstallVer", nullptr, &oldType_, old_.data(), &bytes) == ERROR_SUCCESS;
             old_.resize(bytes);
         }
     }
@@ -299,8 +303,8 @@ protected:
         request.iSubItem = column;
         request.pszText = buffer;
         request.cchTextMax = static_cast<int>(std::size(buffer));
-        const auto length = ::SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
-                                           reinterpret_cast<LPARAM>(&request));
+        const auto length =
+            ::SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&request));
         return std::wstring(buffer, static_cast<size_t>(length));
     }
     int Image(int item) const {
@@ -324,7 +328,8 @@ protected:
         HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
         ASSERT_NE(header, nullptr);
         RECT rect{};
-        ASSERT_TRUE(::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect)));
+        ASSERT_TRUE(
+            ::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect)));
         POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
         ::ClientToScreen(header, &point);
         ASSERT_EQ(::WindowFromPoint(point), header) << "the header is covered";

@@ -20,7 +20,9 @@ namespace {
 
 const std::wstring ScratchDirectory = L"C:\\VelmorantTest\\FileVersion";
 
-std::wstring InScratch(const std::wstring& name) { return ScratchDirectory + L"\\" + name; }
+std::wstring InScratch(const std::wstring& name) {
+    return ScratchDirectory + L"\\" + name;
+}
 
 // A record the reader must leave alone when it fails.
 VS_FIXEDFILEINFO SentinelRecord() {
@@ -34,7 +36,9 @@ bool IsSentinel(const VS_FIXEDFILEINFO& info) {
     return std::memcmp(&info, &sentinel, sizeof(info)) == 0;
 }
 
-std::wstring NotAvailableText() { return harness::Localized(L"Not available", L"Nicht vorhanden"); }
+std::wstring NotAvailableText() {
+    return harness::Localized(L"Not available", L"Nicht vorhanden");
+}
 
 BOOL CALLBACK CountLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD, LONG_PTR counter) {
     ++*reinterpret_cast<int*>(counter);
@@ -51,8 +55,7 @@ int VersionResourceCount(const std::wstring& file) {
     UniqueModule module(::LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) return -1;
     int count = 0;
-    ::EnumResourceNamesW(module.get(), MAKEINTRESOURCEW(16), &CountLanguagesOfName,
-                         reinterpret_cast<LONG_PTR>(&count));
+    ::EnumResourceNamesW(module.get(), MAKEINTRESOURCEW(16), &CountLanguagesOfName, reinterpret_cast<LONG_PTR>(&count));
     return count;
 }
 
@@ -158,10 +161,16 @@ TEST_F(FileVersionTest, FilesWithoutVersionAreNotAvailable) {
     ASSERT_TRUE(fixtures::StampRawVersionResource(InScratch(L"stripped.dll"), {}));
 
     const std::wstring files[] = {
-        InScratch(L"unversioned.dll"),  InScratch(L"readme.txt"),  InScratch(L"empty.dll"),
-        InScratch(L"fake.dll"),         InScratch(L"folder.dll"),  InScratch(L"stripped.dll"),
-        InScratch(L"missing.dll"),      InScratch(L"no such folder\\component.dll"),
-        ScratchDirectory,               L"",
+        InScratch(L"unversioned.dll"),
+        InScratch(L"readme.txt"),
+        InScratch(L"empty.dll"),
+        InScratch(L"fake.dll"),
+        InScratch(L"folder.dll"),
+        InScratch(L"stripped.dll"),
+        InScratch(L"missing.dll"),
+        InScratch(L"no such folder\\component.dll"),
+        ScratchDirectory,
+        L"",
     };
     ASSERT_FALSE(NotAvailableText().empty());
     EXPECT_EQ(LoadMessage(msg::NotAvailable), NotAvailableText());

@@ -211,11 +211,11 @@ std::vector<BYTE> VersionResource(WORD major, WORD minor, WORD build, WORD revis
 
     const std::wstring version = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
                                  std::to_wstring(build) + L"." + std::to_wstring(revision);
-    const std::vector<BYTE> strings = Node(L"StringFileInfo", 1, 0, {},
-                                           {Node(L"000004B0", 1, 0, {},
-                                                 {TextNode(L"FileDescription", L"Stand-in component"),
-                                                  TextNode(L"FileVersion", version),
-                                                  TextNode(L"ProductVersion", version)})});
+    const std::vector<BYTE> strings =
+        Node(L"StringFileInfo", 1, 0, {},
+             {Node(L"000004B0", 1, 0, {},
+                   {TextNode(L"FileDescription", L"Stand-in component"), TextNode(L"FileVersion", version),
+                    TextNode(L"ProductVersion", version)})});
     const std::vector<BYTE> translation{0x00, 0x00, 0xB0, 0x04};  // neutral language, Unicode
     const std::vector<BYTE> variables = Node(L"VarFileInfo", 1, 0, {}, {Node(L"Translation", 0, 4, translation)});
     return Node(L"VS_VERSION_INFO", 0, sizeof(fixed), fixedBytes, {strings, variables});
@@ -244,8 +244,8 @@ bool StampRawVersionResource(const std::wstring& file, const std::vector<BYTE>& 
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -306,7 +306,9 @@ void RemoveTree(const std::wstring& path) {
     ::RemoveDirectoryW(path.c_str());
 }
 
-bool InstallVariant(const char* builtVariable, const std::wstring& target) { return InstallCopy(builtVariable, target); }
+bool InstallVariant(const char* builtVariable, const std::wstring& target) {
+    return InstallCopy(builtVariable, target);
+}
 
 std::wstring NewScratchDirectory() {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -316,8 +318,8 @@ std::wstring NewScratchDirectory() {
     if (!base.empty() && base.back() == L'\\') base.pop_back();
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = base + L"\\wizard-scratch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(++counter);
+        const std::wstring path =
+            base + L"\\wizard-scratch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
         if (::CreateDirectoryW(path.c_str(), nullptr)) return path;
     }
     return {};
@@ -334,13 +336,15 @@ std::wstring LongPath(const std::wstring& path) {
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 PrefixChanges::PrefixChanges() = default;
 
-PrefixChanges::~PrefixChanges() { Restore(); }
+PrefixChanges::~PrefixChanges() {
+    Restore();
+}
 
 bool PrefixChanges::Remember(const std::wstring& target) {
     for (const Changed& changed : changed_)

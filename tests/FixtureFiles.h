@@ -117,8 +117,8 @@ private:
 // ---- the component catalogue as the tests expect it --------------------------------
 
 struct CatalogueFile {
-    bool inSystemDirectory;     // else below the common program files
-    const wchar_t* relative;    // appended to the base directory
+    bool inSystemDirectory;   // else below the common program files
+    const wchar_t* relative;  // appended to the base directory
     bool skipRegistration;
     bool hideFromList;
 };

@@ -53,7 +53,9 @@ Outcome Fill(const std::wstring& format, const TaggedValueList& values) {
     return Capture([&] { return FormatPlaceholders(format, values); });
 }
 
-std::string Show(const std::wstring& text) { return ::testing::PrintToString(text); }
+std::string Show(const std::wstring& text) {
+    return ::testing::PrintToString(text);
+}
 
 std::string Explain(const Outcome& outcome) {
     if (!outcome.raised) return "returned " + Show(outcome.text);
@@ -66,7 +68,9 @@ std::wstring LocaleText(LCTYPE item) {
     return length > 0 ? std::wstring(buffer, static_cast<size_t>(length - 1)) : std::wstring();
 }
 
-bool DecimalSeparatorIsPoint() { return LocaleText(LOCALE_SDECIMAL) == L"."; }
+bool DecimalSeparatorIsPoint() {
+    return LocaleText(LOCALE_SDECIMAL) == L".";
+}
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -120,11 +124,17 @@ std::wstring MissingValueFor(const std::wstring& placeholder) {
 
 TEST(FormatPlaceholders, FillsMessagesOfTheWizard) {
     ExpectTexts({
-        {"path value keeps its backslashes", L"Processing [*]...", {L"C:\\temp\\new\\MSADO15.DLL"},
+        {"path value keeps its backslashes",
+         L"Processing [*]...",
+         {L"C:\\temp\\new\\MSADO15.DLL"},
          L"Processing C:\\temp\\new\\MSADO15.DLL..."},
-        {"German text", L"Klicken Sie auf '[*]'.", {L"MDAC-Dateien pr\u00fcfen und reparieren"},
+        {"German text",
+         L"Klicken Sie auf '[*]'.",
+         {L"MDAC-Dateien pr\u00fcfen und reparieren"},
          L"Klicken Sie auf 'MDAC-Dateien pr\u00fcfen und reparieren'."},
-        {"version", L"According to the Windows registry, you have MDAC [*] installed.", {L"2.80"},
+        {"version",
+         L"According to the Windows registry, you have MDAC [*] installed.",
+         {L"2.80"},
          L"According to the Windows registry, you have MDAC 2.80 installed."},
     });
 }
@@ -229,8 +239,8 @@ TEST(FormatPlaceholders, DigitWithoutColonIsNoIndex) {
         SCOPED_TRACE(std::string(c.label) + ": format " + Show(c.format));
         const Outcome found = Fill(c.format, c.values);
         ASSERT_FALSE(found.raised) << Explain(found);
-        EXPECT_TRUE(EndsWith(found.text, c.tail)) << "found " << Show(found.text) << ", expected to end with "
-                                                  << Show(c.tail);
+        EXPECT_TRUE(EndsWith(found.text, c.tail))
+            << "found " << Show(found.text) << ", expected to end with " << Show(c.tail);
     }
 }
 
@@ -254,11 +264,14 @@ TEST(FormatPlaceholders, ReportsMissingValues) {
         {"second value missing", L"[*] and [*]", {L"one"}, kMissingValue, L"printf", MissingValueFor(L"[*]")},
         {"no values", L"[*]", {}, kMissingValue, L"printf", MissingValueFor(L"[*]")},
         {"pattern", L"[0.00]", {}, kMissingValue, L"printf", MissingValueFor(L"[0.00]")},
-        {"explicit index names the pattern only", L"[2:0.00]", {}, kMissingValue, L"printf",
+        {"explicit index names the pattern only",
+         L"[2:0.00]",
+         {},
+         kMissingValue,
+         L"printf",
          MissingValueFor(L"[0.00]")},
         {"explicit index, no values", L"[1:*]", {}, kMissingValue, L"printf", MissingValueFor(L"[*]")},
-        {"empty placeholder used the only value", L"[][*]", {L"a"}, kMissingValue, L"printf",
-         MissingValueFor(L"[*]")},
+        {"empty placeholder used the only value", L"[][*]", {L"a"}, kMissingValue, L"printf", MissingValueFor(L"[*]")},
         {"first error wins", L"[*] [=x]", {}, kMissingValue, L"printf", MissingValueFor(L"[*]")},
     });
 }

@@ -154,7 +154,8 @@ TEST_F(HoverHelp, LinkClicksOpenTheStoredAddressOnce) {
     ASSERT_FALSE(download.empty());
     Click(cmdWeiter);
     Click(cmdRepairMDAC);
-    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [&] { return form->RepairDone; }, 30000));
     Click(optFurtherProblems);
     Click(cmdWeiter);
     ASSERT_EQ(form->WizardStep, 4);
@@ -179,7 +180,8 @@ TEST_F(HoverHelp, LinkClicksOpenTheStoredAddressOnce) {
     harness::Pump(*form, 60);
     EXPECT_FALSE(Underlined(lblRepairUrl)) << "a click takes the underline away";
     EXPECT_EQ(form->HoverLabel, C(lblRepairUrl));
-    ASSERT_TRUE(harness::PumpUntil(*form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
     harness::Pump(*form, 500);
     EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
     MoveToWindowPoint(1000, 4600);
@@ -194,7 +196,8 @@ TEST_F(HoverHelp, LinkClicksOpenTheStoredAddressOnce) {
     ASSERT_EQ(harness::FrontPage(*form), pic2);
     EXPECT_EQ(WindowText(C(lblDownloadMDAC)), download);
     Click(lblDownloadMDAC);
-    ASSERT_TRUE(harness::PumpUntil(*form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
     EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
     EXPECT_TRUE(form->IsLoaded());
 }

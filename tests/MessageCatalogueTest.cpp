@@ -73,7 +73,8 @@ TEST(MessageCatalogue, WebAddressesShareSchemeAndHost) {
         EXPECT_EQ(url.substr(url.size() - paths[i].size()), paths[i]) << "message " << ids[i];
         const std::wstring thisOrigin = url.substr(0, url.size() - paths[i].size());
         EXPECT_EQ(thisOrigin.rfind(L"https://", 0), 0u) << "message " << ids[i];
-        EXPECT_EQ(thisOrigin.find(L'/', 8), std::wstring::npos) << "origin carries a path: " << std::string(thisOrigin.begin(), thisOrigin.end());
+        EXPECT_EQ(thisOrigin.find(L'/', 8), std::wstring::npos)
+            << "origin carries a path: " << std::string(thisOrigin.begin(), thisOrigin.end());
         if (i == 0) origin = thisOrigin;
         EXPECT_EQ(thisOrigin, origin) << "message " << ids[i];
     }
@@ -84,7 +85,7 @@ TEST(MessageCatalogue, FarewellTextIsSigned) {
     if (harness::GermanInterface()) {
         EXPECT_EQ(text.rfind(L"Lieber Nutzer,\n\nwir hoffen, dass Ihnen dieses Programm", 0), 0u);
         EXPECT_NE(text.find(L"wenden sie sich bitte per E-Mail an "), std::wstring::npos);
-        EXPECT_NE(text.find(L"@"), std::wstring::npos);
+        EXPECT_NE(text.find(L'@'), std::wstring::npos);
         const std::wstring closing = L".\n\nMit freundlichen Gr\u00fc\u00dfen\nDas Velmorant Support-Team\n";
         ASSERT_GT(text.size(), closing.size());
         EXPECT_EQ(text.substr(text.size() - closing.size()), closing);

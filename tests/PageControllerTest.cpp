@@ -41,7 +41,8 @@ protected:
     }
     void RunRepair() {
         Click(cmdRepairMDAC);
-        ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+        ASSERT_TRUE(harness::PumpUntil(
+            *form, [&] { return form->RepairDone; }, 30000));
     }
     std::wstring CancelCaption() const { return WindowText(C(cmdAbbrechen)); }
     std::unique_ptr<frmMain> form;
@@ -109,11 +110,12 @@ TEST_F(PageController, RepairRunEndsWithTheQuestionAndNextFocused) {
     EXPECT_TRUE(::IsWindowVisible(C(Label16)));
     EXPECT_TRUE(::IsWindowVisible(C(optResolved)));
     EXPECT_TRUE(::IsWindowVisible(C(optFurtherProblems)));
-    EXPECT_EQ(WindowText(C(Label1)),
-              Localized(L"Verifying and repairing the MDAC files has finished!\n\nPlease check whether your problematic "
-                        L"program seems to work correctly now.",
-                        L"\u00dcberpr\u00fcfung und Reparatur der MDAC-Dateien abgeschlossen!\n\nPr\u00fcfen Sie, ob "
-                        L"Ihre problematische Anwendung jetzt funktioniert."));
+    EXPECT_EQ(
+        WindowText(C(Label1)),
+        Localized(L"Verifying and repairing the MDAC files has finished!\n\nPlease check whether your problematic "
+                  L"program seems to work correctly now.",
+                  L"\u00dcberpr\u00fcfung und Reparatur der MDAC-Dateien abgeschlossen!\n\nPr\u00fcfen Sie, ob "
+                  L"Ihre problematische Anwendung jetzt funktioniert."));
 }
 
 TEST_F(PageController, ResolvedLeadsToTheFinalPageAndCloseEndsWithoutAWebPage) {
@@ -203,7 +205,8 @@ TEST_F(PageController, DeferredOpenerOpensTheStoredAddressOncePerArming) {
     form->LinkUrl = L"https://www.velmorant.example/en/download/mdac.html";
     form->ShellExecuteTimer.SetEnabled(true);
     form->ShellExecuteTimer.SetEnabled(true);  // armed twice before the tick
-    ASSERT_TRUE(harness::PumpUntil(*form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
     harness::Pump(*form, 500);
     EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{"https://www.velmorant.example/en/download/mdac.html"});
     EXPECT_FALSE(form->ShellExecuteTimer.Enabled());

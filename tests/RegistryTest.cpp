@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/ResourceCounters.h"
 #include "winsupport/Handles.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/TextCodec.h"
@@ -80,7 +81,9 @@ std::string Hex(const std::string& bytes) {
     return text;
 }
 
-ByteArray Bytes(const std::string& raw) { return ByteArray(raw.begin(), raw.end()); }
+ByteArray Bytes(const std::string& raw) {
+    return ByteArray(raw.begin(), raw.end());
+}
 
 struct Stored {
     LONG status = ERROR_FILE_NOT_FOUND;
@@ -140,9 +143,9 @@ protected:
     void SetUp() override {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRootA);
         HKEY raw = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kScratchA, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
-                                    nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegCreateKeyExA(HKEY_CURRENT_USER, kScratchA, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+            ERROR_SUCCESS);
         scratch_.reset(raw);
     }
     void TearDown() override {
@@ -154,8 +157,8 @@ protected:
     // data as its terminator, so a guard byte that is no NUL comes after them.
     void WriteRaw(const std::string& name, DWORD type, const std::string& data) {
         const std::string guarded = data + 'G';
-        ASSERT_EQ(::RegSetValueExA(scratch_.get(), name.c_str(), 0, type,
-                                   reinterpret_cast<const BYTE*>(guarded.data()), static_cast<DWORD>(data.size())),
+        ASSERT_EQ(::RegSetValueExA(scratch_.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+                                   static_cast<DWORD>(data.size())),
                   ERROR_SUCCESS)
             << name;
     }
@@ -198,8 +201,15 @@ TEST_F(RegistryTest, ReadsEachStoredTypeByItsConversion) {
         {"expandable text without variable", REG_EXPAND_SZ, std::string("C:\\x\0", 5), L"C:\\x"},
         {"empty multi-string", REG_MULTI_SZ, "", L""},
         {"multi-string", REG_MULTI_SZ, std::string("a\0b\0\0", 5), std::wstring(L"a\0b\0", 4)},
-        {"umlauts", REG_SZ, std::string("Schlie\xdf" "en\0", 10), L"Schlie\u00dfen"},
-        {"more umlauts", REG_MULTI_SZ, std::string("\xc4nderung\0Gr\xfc\xdf" "e \xd6l\0\0", 19),
+        {"umlauts", REG_SZ,
+         std::string("Schlie\xdf"
+                     "en\0",
+                     10),
+         L"Schlie\u00dfen"},
+        {"more umlauts", REG_MULTI_SZ,
+         std::string("\xc4nderung\0Gr\xfc\xdf"
+                     "e \xd6l\0\0",
+                     19),
          std::wstring(L"\u00c4nderung\0Gr\u00fc\u00dfe \u00d6l\0", 18)},
         {"number", REG_DWORD, std::string("\x07\x00\x00\x00", 4), std::int32_t{7}},
         {"negative number", REG_DWORD, "\xfe\xff\xff\xff", std::int32_t{-2}},
@@ -272,8 +282,12 @@ struct DefaultCase {
 
 TEST_F(RegistryTest, ReturnsTheDefaultOfItsOwnKindWhenKeyOrValueIsMissing) {
     const DefaultCase defaults[] = {
-        {"empty text", std::wstring()},  {"text", L"fallback"},         {"int32", std::int32_t{5}},
-        {"int16", std::int16_t{-3}},     {"nothing", TaggedValue()},    {"bytes", Bytes("\x01\x02")},
+        {"empty text", std::wstring()},
+        {"text", L"fallback"},
+        {"int32", std::int32_t{5}},
+        {"int16", std::int16_t{-3}},
+        {"nothing", TaggedValue()},
+        {"bytes", Bytes("\x01\x02")},
         {"boolean", true},
     };
     WriteRaw("Present", REG_SZ, std::string("here\0", 5));
@@ -466,7 +480,9 @@ TEST_F(RegistryTest, WritesTextAsPlainOrExpandableByItsPercentSigns) {
         {"no percent under type 2", REG_EXPAND_SZ, L"plain", REG_SZ, std::string("plain\0", 6)},
         {"empty text", REG_SZ, L"", REG_SZ, std::string("\0", 1)},
         {"umlauts", REG_SZ, L"Schlie\u00dfen \u00c4\u00d6\u00dc", REG_SZ,
-         std::string("Schlie\xdf" "en \xc4\xd6\xdc\0", 14)},
+         std::string("Schlie\xdf"
+                     "en \xc4\xd6\xdc\0",
+                     14)},
         {"embedded NUL", REG_SZ, std::wstring(L"a\0b", 3), REG_SZ, std::string("a\0b\0", 4)},
         {"number as text", REG_SZ, std::int32_t{-42}, REG_SZ, std::string("-42\0", 4)},
         {"small number as text", REG_EXPAND_SZ, std::int16_t{7}, REG_SZ, std::string("7\0", 2)},
@@ -598,7 +614,8 @@ TEST_F(RegistryTest, ReadsBackWhatItWrote) {
     cRegistry registry = OnScratch(L"Round", REG_SZ);
     registry.SetValue(L"Gr\u00fc\u00dfe %USERNAME%");
     EXPECT_EQ(ReadRaw(kScratchA, "Round").type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_EQ(Show(registry.Value()), Show(ExpandedByPlatform("Gr\xfc\xdf" "e %USERNAME%")));
+    EXPECT_EQ(Show(registry.Value()), Show(ExpandedByPlatform("Gr\xfc\xdf"
+                                                              "e %USERNAME%")));
     EXPECT_EQ(registry.ValueType(), std::int32_t{REG_EXPAND_SZ});
 
     registry.SetValue(std::int32_t{1234});  // now written under the type just read
@@ -608,51 +625,10 @@ TEST_F(RegistryTest, ReadsBackWhatItWrote) {
 
 // ---- Handles -----------------------------------------------------------------
 
-// Wine's GetProcessHandleCount succeeds but always reports 0; the system handle
-// list does count the process's registry keys there.
+// GetProcessHandleCount answers 0 under Wine; the count falls back to the
+// system's handle list there.
 std::optional<size_t> HandleCount() {
-    DWORD count = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count > 0) return count;
-
-    using QuerySystem = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    const FARPROC address = ntdll ? ::GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr;
-    const auto query = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(address));
-    if (!query) return std::nullopt;
-    struct Entry {
-        PVOID object;
-        ULONG_PTR processId;
-        ULONG_PTR handle;
-        ULONG access;
-        USHORT backTrace;
-        USHORT typeIndex;
-        ULONG attributes;
-        ULONG reserved;
-    };
-    struct Table {
-        ULONG_PTR count;
-        ULONG_PTR reserved;
-    };
-    constexpr ULONG kExtendedHandleInformation = 64;
-    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004u);
-    std::vector<std::uint64_t> buffer(1 << 17);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(buffer[0]));
-        ULONG needed = 0;
-        const LONG status = query(kExtendedHandleInformation, buffer.data(), bytes, &needed);
-        if (status == kInfoLengthMismatch) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (status != 0) return std::nullopt;
-        const Table* table = reinterpret_cast<const Table*>(buffer.data());
-        const Entry* entries = reinterpret_cast<const Entry*>(table + 1);
-        const ULONG_PTR self = ::GetCurrentProcessId();
-        size_t own = 0;
-        for (ULONG_PTR i = 0; i < table->count; ++i) own += entries[i].processId == self ? 1 : 0;
-        return own;
-    }
-    return std::nullopt;
+    return counters::KernelHandles().value;
 }
 
 TEST_F(RegistryTest, LeavesNoHandleOpenAfterAnyOperation) {
@@ -685,12 +661,14 @@ TEST_F(RegistryTest, LeavesNoHandleOpenAfterAnyOperation) {
         {"KeyExists missing", [&] { on(missing, L"", 0).KeyExists(); }},
         {"CreateKey", [&] { on(kScratch + L"\\New\\Deeper", L"", 0).CreateKey(); }},
         {"CreateKey failing", [&] { on(tooLong, L"", 0).CreateKey(); }},
-        {"DeleteKey", [&] {
+        {"DeleteKey",
+         [&] {
              on(kScratch + L"\\Gone", L"", 0).CreateKey();
              on(kScratch + L"\\Gone", L"", 0).DeleteKey();
          }},
         {"DeleteKey failing", [&] { on(missing, L"", 0).DeleteKey(); }},
-        {"DeleteValue", [&] {
+        {"DeleteValue",
+         [&] {
              on(kScratch, L"Temp", REG_SZ).SetValue(L"t");
              on(kScratch, L"Temp", 0).DeleteValue();
          }},
@@ -730,8 +708,9 @@ TEST(cRegistrySwapByteOrder, ReversesTheFourBytes) {
         std::uint32_t in, out;
     };
     const Case cases[] = {
-        {0x12345678u, 0x78563412u}, {0u, 0u},           {0xFFFFFFFFu, 0xFFFFFFFFu},
-        {0x000000FFu, 0xFF000000u}, {0x80000000u, 0x00000080u}, {0x01020304u, 0x04030201u},
+        {0x12345678u, 0x78563412u}, {0u, 0u},
+        {0xFFFFFFFFu, 0xFFFFFFFFu}, {0x000000FFu, 0xFF000000u},
+        {0x80000000u, 0x00000080u}, {0x01020304u, 0x04030201u},
         {0xFF00FF00u, 0x00FF00FFu},
     };
     for (const Case& c : cases) {
@@ -764,7 +743,9 @@ private:
 };
 
 TEST(cRegistryExpandEnvironmentText, ExpandsThroughTheAnsiCodePage) {
-    const ScopedVariable greeting("VELMORANT_GREETING", "Gr\xfc\xdf" "e");
+    const ScopedVariable greeting("VELMORANT_GREETING",
+                                  "Gr\xfc\xdf"
+                                  "e");
     struct Case {
         std::wstring text, expected;
     };

@@ -22,7 +22,9 @@ namespace {
 using harness::Localized;
 using harness::WindowText;
 
-std::string Narrow(const std::wstring& text) { return ToAnsi(text); }
+std::string Narrow(const std::wstring& text) {
+    return ToAnsi(text);
+}
 
 constexpr size_t kCatalogueSize = 31;
 
@@ -37,7 +39,7 @@ struct Sample {
     bool repairButtonShown;
     bool progressShown, animationShown;
     std::wstring heading;  // Label1
-    bool running;  // RepairDone not yet set
+    bool running;          // RepairDone not yet set
 };
 
 // The thread timer's procedure has no context; one sampler runs at a time.
@@ -87,7 +89,9 @@ bool IsStatus(const std::wstring& text) {
     return text.rfind(Localized(L"Processing ", L"Verarbeite "), 0) == 0;
 }
 
-std::wstring NotAvailable() { return Localized(L"Not available", L"Nicht vorhanden"); }
+std::wstring NotAvailable() {
+    return Localized(L"Not available", L"Nicht vorhanden");
+}
 
 // ---- the fixture -------------------------------------------------------------------------
 
@@ -130,7 +134,9 @@ protected:
         ASSERT_TRUE(sampler.Running());
         const DWORD start = ::GetTickCount();
         harness::ClickWithMouse(C(cmdRepairMDAC));
-        ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000)) << "the run did not end";
+        ASSERT_TRUE(harness::PumpUntil(
+            *form, [&] { return form->RepairDone; }, 30000))
+            << "the run did not end";
         runMilliseconds_ = ::GetTickCount() - start;
         samples = sampler.Samples();
     }
@@ -147,9 +153,12 @@ protected:
             const char* name;
             bool shown;
         } visibility[] = {
-            {Label2, "Label2", false},         {ProgressBar1, "ProgressBar1", false},
-            {imgRepairing, "imgRepairing", false}, {cmdRepairMDAC, "cmdRepairMDAC", false},
-            {Label16, "Label16", true},        {optResolved, "optResolved", true},
+            {Label2, "Label2", false},
+            {ProgressBar1, "ProgressBar1", false},
+            {imgRepairing, "imgRepairing", false},
+            {cmdRepairMDAC, "cmdRepairMDAC", false},
+            {Label16, "Label16", true},
+            {optResolved, "optResolved", true},
             {optFurtherProblems, "optFurtherProblems", true},
         };
         for (const auto& v : visibility) EXPECT_EQ(Shown(v.id), v.shown) << v.name;
@@ -178,7 +187,8 @@ protected:
 std::vector<std::wstring> StatusSequence(const std::vector<Sample>& samples) {
     std::vector<std::wstring> sequence;
     for (const Sample& s : samples)
-        if (s.running && IsStatus(s.status) && (sequence.empty() || sequence.back() != s.status)) sequence.push_back(s.status);
+        if (s.running && IsStatus(s.status) && (sequence.empty() || sequence.back() != s.status))
+            sequence.push_back(s.status);
     return sequence;
 }
 
@@ -231,7 +241,8 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
     for (size_t i = 0; i < std::max(statusSeen.size(), expectedStatus.size()); ++i) {
         const std::wstring found = i < statusSeen.size() ? statusSeen[i] : L"(none)";
         const std::wstring expected = i < expectedStatus.size() ? expectedStatus[i] : L"(none)";
-        EXPECT_EQ(found, expected) << "status " << i << ": found " << Narrow(found) << ", expected " << Narrow(expected);
+        EXPECT_EQ(found, expected) << "status " << i << ": found " << Narrow(found) << ", expected "
+                                   << Narrow(expected);
     }
     ASSERT_FALSE(statusSeen.empty());
     EXPECT_EQ(statusSeen.front(), Localized(L"Processing ", L"Verarbeite ") + fixtures::CommonFilesDirectory() +
@@ -261,8 +272,8 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
         EXPECT_FALSE(s.repairButtonShown);
         EXPECT_TRUE(s.progressShown);
         EXPECT_TRUE(s.animationShown);
-        const std::wstring working =
-            Localized(L"Verifying and repairing MDAC files...", L"MDAC-Dateien werden gepr\u00fcft und ggf. repariert...");
+        const std::wstring working = Localized(L"Verifying and repairing MDAC files...",
+                                               L"MDAC-Dateien werden gepr\u00fcft und ggf. repariert...");
         EXPECT_TRUE(s.heading.size() >= working.size() &&
                     s.heading.compare(s.heading.size() - working.size(), working.size(), working) == 0)
             << "Label1 reads " << Narrow(s.heading);

@@ -15,12 +15,15 @@
 
 #include "repair/modDLLRegister.h"
 #include "tests/FixtureFiles.h"
+#include "tests/ResourceCounters.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return ToAnsi(text); }
+std::string Narrow(const std::wstring& text) {
+    return ToAnsi(text);
+}
 
 // ---- what the process has loaded and open ---------------------------------------------
 
@@ -55,50 +58,10 @@ std::string Difference(const std::set<std::wstring>& before, const std::set<std:
     return text;
 }
 
-// GetProcessHandleCount answers 0 under Wine; the system handle table does not.
+// GetProcessHandleCount answers 0 under Wine; the count falls back to the
+// system's handle list there.
 std::optional<size_t> HandleCount() {
-    DWORD count = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count > 0) return count;
-
-    using QuerySystem = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    const FARPROC address = ntdll ? ::GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr;
-    const auto query = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(address));
-    if (!query) return std::nullopt;
-    struct Entry {
-        PVOID object;
-        ULONG_PTR processId;
-        ULONG_PTR handle;
-        ULONG access;
-        USHORT backTrace;
-        USHORT typeIndex;
-        ULONG attributes;
-        ULONG reserved;
-    };
-    struct Table {
-        ULONG_PTR count;
-        ULONG_PTR reserved;
-    };
-    constexpr ULONG kExtendedHandleInformation = 64;
-    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004u);
-    std::vector<std::uint64_t> buffer(1 << 17);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ULONG bytes = static_cast<ULONG>(buffer.size() * sizeof(buffer[0]));
-        ULONG needed = 0;
-        const LONG status = query(kExtendedHandleInformation, buffer.data(), bytes, &needed);
-        if (status == kInfoLengthMismatch) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (status != 0) return std::nullopt;
-        const Table* table = reinterpret_cast<const Table*>(buffer.data());
-        const Entry* entries = reinterpret_cast<const Entry*>(table + 1);
-        const ULONG_PTR self = ::GetCurrentProcessId();
-        size_t own = 0;
-        for (ULONG_PTR i = 0; i < table->count; ++i) own += entries[i].processId == self ? 1 : 0;
-        return own;
-    }
-    return std::nullopt;
+    return counters::KernelHandles().value;
 }
 
 // ---- the loader's own word on loads and unloads -----------------------------------------
@@ -282,8 +245,8 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
 
 std::wstring SystemText(DWORD code) {
     wchar_t buffer[512] = {};
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                          0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                          buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
     return std::wstring(buffer, length);
 }
 

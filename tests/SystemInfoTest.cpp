@@ -18,14 +18,14 @@ struct VersionCase {
 
 TEST(WindowsVersionKind, ClassifiesEveryRowOfTheTable) {
     const VersionCase cases[] = {
-        {VER_PLATFORM_WIN32_NT, 4, 0, 3},    {VER_PLATFORM_WIN32_NT, 4, 7, 3},
-        {VER_PLATFORM_WIN32_NT, 5, 0, 4},    {VER_PLATFORM_WIN32_NT, 5, 1, 6},
-        {VER_PLATFORM_WIN32_NT, 5, 2, 7},    {VER_PLATFORM_WIN32_NT, 5, 3, 0},
-        {VER_PLATFORM_WIN32_NT, 6, 0, 8},    {VER_PLATFORM_WIN32_NT, 6, 1, 8},
-        {VER_PLATFORM_WIN32_NT, 6, 3, 8},    {VER_PLATFORM_WIN32_NT, 10, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 3, 51, 0},   {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},
+        {VER_PLATFORM_WIN32_NT, 4, 0, 3},       {VER_PLATFORM_WIN32_NT, 4, 7, 3},
+        {VER_PLATFORM_WIN32_NT, 5, 0, 4},       {VER_PLATFORM_WIN32_NT, 5, 1, 6},
+        {VER_PLATFORM_WIN32_NT, 5, 2, 7},       {VER_PLATFORM_WIN32_NT, 5, 3, 0},
+        {VER_PLATFORM_WIN32_NT, 6, 0, 8},       {VER_PLATFORM_WIN32_NT, 6, 1, 8},
+        {VER_PLATFORM_WIN32_NT, 6, 3, 8},       {VER_PLATFORM_WIN32_NT, 10, 0, 0},
+        {VER_PLATFORM_WIN32_NT, 3, 51, 0},      {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 1},
         {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2}, {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 5},
-        {VER_PLATFORM_WIN32_WINDOWS, 4, 3, 0}, {VER_PLATFORM_WIN32s, 3, 10, 2},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 3, 0},  {VER_PLATFORM_WIN32s, 3, 10, 2},
         {VER_PLATFORM_WIN32s, 9, 0, 1},
     };
     for (const VersionCase& c : cases) {
@@ -93,10 +93,13 @@ UINT WINAPI DirectoryTooLong(LPSTR buffer, UINT size) {
     std::memset(buffer, 'X', size);  // whatever the platform left behind
     return 300;
 }
-UINT WINAPI DirectoryFails(LPSTR, UINT) { return 0; }
+UINT WINAPI DirectoryFails(LPSTR, UINT) {
+    return 0;
+}
 UINT WINAPI DirectoryFits(LPSTR buffer, UINT size) {
     EXPECT_EQ(size, 260u);
-    std::strcpy(buffer, "C:\\WINNT\\system32");
+    const char directory[] = "C:\\WINNT\\system32";
+    std::memcpy(buffer, directory, sizeof(directory));
     return 17;
 }
 

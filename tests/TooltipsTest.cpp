@@ -64,15 +64,19 @@ std::string Describe(const TTTOOLINFOA& record) {
     std::ostringstream out;
     out << "{cbSize " << record.cbSize << ", uFlags " << Hex(record.uFlags) << ", hwnd "
         << Hex(reinterpret_cast<std::uintptr_t>(record.hwnd)) << ", uId " << Hex(record.uId) << ", rect "
-        << Describe(record.rect) << ", hinst " << Hex(reinterpret_cast<std::uintptr_t>(record.hinst))
-        << ", lpszText " << Hex(reinterpret_cast<std::uintptr_t>(record.lpszText)) << "}";
+        << Describe(record.rect) << ", hinst " << Hex(reinterpret_cast<std::uintptr_t>(record.hinst)) << ", lpszText "
+        << Hex(reinterpret_cast<std::uintptr_t>(record.lpszText)) << "}";
     return out.str();
 }
 
-std::uintptr_t Bits(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); }
+std::uintptr_t Bits(const void* pointer) {
+    return reinterpret_cast<std::uintptr_t>(pointer);
+}
 
 // The pointer a message carries when it names an ANSI string, not a resource id.
-bool IsTextPointer(const char* text) { return text != nullptr && !IS_INTRESOURCE(text) && text != LPSTR_TEXTCALLBACKA; }
+bool IsTextPointer(const char* text) {
+    return text != nullptr && !IS_INTRESOURCE(text) && text != LPSTR_TEXTCALLBACKA;
+}
 
 // One tooltip message as the control received it.
 struct SentMessage {
@@ -140,34 +144,34 @@ private:
         sent.wParam = wParam;
         sent.lParam = lParam;
         switch (message) {
-        case TTM_SETTITLEA: {
-            const char* title = reinterpret_cast<const char*>(lParam);
-            sent.textIsNull = title == nullptr;
-            if (title) sent.text = title;
-            break;
-        }
-        case TTM_ADDTOOLA:
-        case TTM_DELTOOLA:
-        case TTM_UPDATETIPTEXTA:
-        case TTM_NEWTOOLRECTA:
-        case TTM_TRACKACTIVATE:
-        case TTM_GETBUBBLESIZE:
-        case TTM_ENUMTOOLSA: {
-            const auto* record = reinterpret_cast<const TTTOOLINFOA*>(lParam);
-            if (record == nullptr) break;
-            std::memcpy(&sent.record, record, std::min<std::size_t>(record->cbSize, sizeof(sent.record)));
-            sent.textIsNull = record->lpszText == nullptr;
-            if (message != TTM_ENUMTOOLSA && IsTextPointer(record->lpszText)) sent.text = record->lpszText;
-            break;
-        }
-        case TTM_HITTESTA:
-            if (lParam != 0) sent.hitTest = *reinterpret_cast<const TTHITTESTINFOA*>(lParam);
-            break;
-        case TTM_SETMARGIN:
-            if (lParam != 0) sent.rect = *reinterpret_cast<const RECT*>(lParam);
-            break;
-        default:
-            break;
+            case TTM_SETTITLEA: {
+                const char* title = reinterpret_cast<const char*>(lParam);
+                sent.textIsNull = title == nullptr;
+                if (title) sent.text = title;
+                break;
+            }
+            case TTM_ADDTOOLA:
+            case TTM_DELTOOLA:
+            case TTM_UPDATETIPTEXTA:
+            case TTM_NEWTOOLRECTA:
+            case TTM_TRACKACTIVATE:
+            case TTM_GETBUBBLESIZE:
+            case TTM_ENUMTOOLSA: {
+                const auto* record = reinterpret_cast<const TTTOOLINFOA*>(lParam);
+                if (record == nullptr) break;
+                std::memcpy(&sent.record, record, std::min<std::size_t>(record->cbSize, sizeof(sent.record)));
+                sent.textIsNull = record->lpszText == nullptr;
+                if (message != TTM_ENUMTOOLSA && IsTextPointer(record->lpszText)) sent.text = record->lpszText;
+                break;
+            }
+            case TTM_HITTESTA:
+                if (lParam != 0) sent.hitTest = *reinterpret_cast<const TTHITTESTINFOA*>(lParam);
+                break;
+            case TTM_SETMARGIN:
+                if (lParam != 0) sent.rect = *reinterpret_cast<const RECT*>(lParam);
+                break;
+            default:
+                break;
         }
         return sent;
     }
@@ -182,7 +186,8 @@ MessageRecorder* MessageRecorder::active_ = nullptr;
 
 std::string Names(const std::vector<UINT>& messages) {
     std::string names;
-    for (UINT message : messages) names += (names.empty() ? "WM_USER+" : ", WM_USER+") + std::to_string(message - WM_USER);
+    for (UINT message : messages)
+        names += (names.empty() ? "WM_USER+" : ", WM_USER+") + std::to_string(message - WM_USER);
     return names.empty() ? "none" : names;
 }
 
@@ -342,8 +347,8 @@ TEST_F(TooltipsTest, GetShellVersionIsZeroWithAndWithoutWindow) {
 // The window
 
 TEST_F(TooltipsTest, CreateMakesHiddenTopmostTooltipOwnedByForm) {
-    const DWORD styles[] = {0, TTS_ALWAYSTIP, TTS_NOPREFIX, TTS_ALWAYSTIP | TTS_NOPREFIX, TTS_BALLOON,
-                            TTS_ALWAYSTIP | TTS_BALLOON};
+    const DWORD styles[] = {
+        0, TTS_ALWAYSTIP, TTS_NOPREFIX, TTS_ALWAYSTIP | TTS_NOPREFIX, TTS_BALLOON, TTS_ALWAYSTIP | TTS_BALLOON};
     for (DWORD style : styles) {
         SCOPED_TRACE("style flags " + Hex(style));
         cTooltips tips;
@@ -574,11 +579,31 @@ TEST_F(TooltipsTest, MembersSendNothingForUnregisteredControl) {
         std::function<std::int64_t()> call;
     };
     const Case cases[] = {
-        {"DeleteTool", [&] { tips_.DeleteTool(button_); return 0; }},
-        {"SetTipText", [&] { tips_.SetTipText(button_, L"new"); return 0; }},
-        {"SetToolRect", [&] { tips_.SetToolRect(button_, 0, 0, 5, 5); return 0; }},
-        {"SetTracking", [&] { tips_.SetTracking(button_, true); return 0; }},
-        {"SetTrackPosition", [&] { tips_.SetTrackPosition(button_, 5, 5); return 0; }},
+        {"DeleteTool",
+         [&] {
+             tips_.DeleteTool(button_);
+             return 0;
+         }},
+        {"SetTipText",
+         [&] {
+             tips_.SetTipText(button_, L"new");
+             return 0;
+         }},
+        {"SetToolRect",
+         [&] {
+             tips_.SetToolRect(button_, 0, 0, 5, 5);
+             return 0;
+         }},
+        {"SetTracking",
+         [&] {
+             tips_.SetTracking(button_, true);
+             return 0;
+         }},
+        {"SetTrackPosition",
+         [&] {
+             tips_.SetTrackPosition(button_, 5, 5);
+             return 0;
+         }},
         {"GetTooltipWidth", [&] { return tips_.GetTooltipWidth(button_); }},
         {"GetTooltipHeight", [&] { return tips_.GetTooltipHeight(button_); }},
     };
@@ -661,8 +686,8 @@ TEST_F(TooltipsTest, MarginsRoundTripAndSingleSideWritesKeepTheOthers) {
         (tips_.*c.write)(9);
         const auto sent = recorder.Of(TTM_SETMARGIN);
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_TRUE(SameRect(sent[0].rect, c.expected)) << "sent " << Describe(sent[0].rect) << ", expected "
-                                                        << Describe(c.expected);
+        EXPECT_TRUE(SameRect(sent[0].rect, c.expected))
+            << "sent " << Describe(sent[0].rect) << ", expected " << Describe(c.expected);
         EXPECT_TRUE(SameRect(ControlMargins(tips_.hwnd()), c.expected))
             << "control holds " << Describe(ControlMargins(tips_.hwnd())) << ", expected " << Describe(c.expected);
         EXPECT_TRUE(SameRect(MemberMargins(tips_), c.expected))
@@ -814,8 +839,8 @@ TEST_F(TooltipsTest, TooltipSizeIsTheBubbleSizeHalves) {
     query.cbSize = cTooltips::kToolInfoSize;
     query.hwnd = form();
     query.uId = reinterpret_cast<UINT_PTR>(button_);
-    const auto bubble = static_cast<std::int32_t>(::SendMessageA(tips_.hwnd(), TTM_GETBUBBLESIZE, 0,
-                                                                 reinterpret_cast<LPARAM>(&query)));
+    const auto bubble =
+        static_cast<std::int32_t>(::SendMessageA(tips_.hwnd(), TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&query)));
     EXPECT_NE(bubble, 0) << "the control reported no size";
     EXPECT_EQ(tips_.GetTooltipWidth(button_), static_cast<std::int16_t>(LOWORD(bubble))) << "bubble " << Hex(bubble);
     EXPECT_EQ(tips_.GetTooltipHeight(button_), static_cast<std::int16_t>(HIWORD(bubble))) << "bubble " << Hex(bubble);
@@ -944,8 +969,8 @@ TEST_F(TooltipsTest, TrackingShowsTipAtPosition) {
     ::ClientToScreen(tips_.hwnd(), &client);
     const bool windowCorner = shown.left == 150 && shown.top == 160;
     const bool clientCorner = client.x == 150 && client.y == 160;
-    EXPECT_TRUE(windowCorner || clientCorner)
-        << "window " << Describe(shown) << ", client corner (" << client.x << "," << client.y << "), expected (150,160)";
+    EXPECT_TRUE(windowCorner || clientCorner) << "window " << Describe(shown) << ", client corner (" << client.x << ","
+                                              << client.y << "), expected (150,160)";
 
     recorder.Clear();
     tips_.SetTracking(button_, false);
@@ -998,12 +1023,8 @@ TEST(TooltipsWords, LowAndHighWordsAreSignExtended) {
         std::int32_t high;
     };
     const Case cases[] = {
-        {0xFFFF8001u, -32767, -1},
-        {0x00030005u, 5, 3},
-        {0x7FFF7FFFu, 32767, 32767},
-        {0x80000000u, 0, -32768},
-        {0x0000FFFFu, -1, 0},
-        {0x00000000u, 0, 0},
+        {0xFFFF8001u, -32767, -1}, {0x00030005u, 5, 3},  {0x7FFF7FFFu, 32767, 32767},
+        {0x80000000u, 0, -32768},  {0x0000FFFFu, -1, 0}, {0x00000000u, 0, 0},
     };
     for (const Case& c : cases) {
         const auto value = static_cast<std::int32_t>(c.value);

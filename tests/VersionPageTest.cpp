@@ -20,10 +20,26 @@ using harness::WindowText;
 
 TEST(VersionNumber, ReadsTheLeadingDecimalNumber) {
     const std::pair<std::wstring, double> cases[] = {
-        {L"2.81", 2.81},  {L"2.80", 2.8},  {L"2.7.", 2.7},       {L"6.0.", 6},   {L"8015", 8015},
-        {L"", 0},         {L"Not available", 0}, {L"Nicht vorhanden", 0}, {L"  2.81", 2.81}, {L"\t4", 4},
-        {L"1.2.3", 1.2},  {L".", 0},       {L"abc2", 0},         {L"2,81", 2},   {L"-2.81", 0},
-        {L"0.5x", 0.5},   {L"12a", 12},    {L"2.81.1117.0", 2.81}, {L"4", 4},    {L"0", 0},
+        {L"2.81", 2.81},
+        {L"2.80", 2.8},
+        {L"2.7.", 2.7},
+        {L"6.0.", 6},
+        {L"8015", 8015},
+        {L"", 0},
+        {L"Not available", 0},
+        {L"Nicht vorhanden", 0},
+        {L"  2.81", 2.81},
+        {L"\t4", 4},
+        {L"1.2.3", 1.2},
+        {L".", 0},
+        {L"abc2", 0},
+        {L"2,81", 2},
+        {L"-2.81", 0},
+        {L"0.5x", 0.5},
+        {L"12a", 12},
+        {L"2.81.1117.0", 2.81},
+        {L"4", 4},
+        {L"0", 0},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(VersionNumber(text), expected) << std::string(text.begin(), text.end());
@@ -50,7 +66,8 @@ std::wstring JetText(const std::wstring& version) {
                      L"Die installierte Version des Microsoft Jet Datenbankmoduls ist " + version + L".");
 }
 const std::wstring kMdacLatest = L"\nThis is the latest version of MDAC. No update is required.";
-const std::wstring kMdacLatestDe = L" Dies ist die neueste verf\u00fcgbare MDAC-Version; kein Update wird ben\u00f6tigt.";
+const std::wstring kMdacLatestDe =
+    L" Dies ist die neueste verf\u00fcgbare MDAC-Version; kein Update wird ben\u00f6tigt.";
 const std::wstring kXpHint =
     L"We recommend installing Windows XP Service Pack 2 to get the latest version 2.81 of MDAC.";
 const std::wstring kXpHintDe =
@@ -63,7 +80,8 @@ const std::wstring kNewerMdacDe =
     L"Es ist eine neuere MDAC-Version bei Microsoft verf\u00fcgbar, die Sie nach Klick auf den Link unten "
     L"herunterladen k\u00f6nnen.";
 const std::wstring kJetLatest = L"This is the latest version of Jet. No update is required.";
-const std::wstring kJetLatestDe = L"Dies ist die neueste verf\u00fcgbare Version von Jet; kein Update wird ben\u00f6tigt.";
+const std::wstring kJetLatestDe =
+    L"Dies ist die neueste verf\u00fcgbare Version von Jet; kein Update wird ben\u00f6tigt.";
 const std::wstring kNewerJet = L"There is a newer version available to which you should update.";
 const std::wstring kNewerJetDe = L" Es gibt eine neuere Version, auf die Sie aktualisieren sollten.";
 const std::wstring kInstallFirst =
@@ -111,9 +129,9 @@ protected:
     static void RemoveMdacVersion() { ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kDataAccessKey); }
     static void SetMdacVersion(const std::wstring& version) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDataAccessKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDataAccessKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         UniqueHkey owned(key);
         ASSERT_EQ(::RegSetValueExW(key, L"FullInstallVer", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
                                    static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t))),
@@ -143,7 +161,7 @@ struct Outcome {
     const wchar_t* registryValue;  // nullptr: no value at all
     WORD jet[4];                   // all 0: no msjet40.dll
     const wchar_t* prefix;
-    const wchar_t* jetVersion;     // nullptr: "Not available"
+    const wchar_t* jetVersion;  // nullptr: "Not available"
     bool mdacLatest;
     bool jetLatest;
 };
@@ -162,7 +180,8 @@ const Outcome kOutcomes[] = {
 TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
     const bool xp = harness::Profile() == "xp";
     for (const Outcome& o : kOutcomes) {
-        SCOPED_TRACE(testing::Message() << "MDAC " << (o.registryValue ? std::wstring(o.registryValue) : L"(none)").c_str()
+        SCOPED_TRACE(testing::Message() << "MDAC "
+                                        << (o.registryValue ? std::wstring(o.registryValue) : L"(none)").c_str()
                                         << ", Jet build " << o.jet[2]);
         RemoveMdacVersion();
         fixtures::RemoveFile(JetPath());
@@ -186,9 +205,9 @@ TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
         EXPECT_EQ(WindowText(C(lblMDACVerDescr)), mdac);
 
         const std::wstring version = o.jetVersion ? o.jetVersion : Localized(L"Not available", L"Nicht vorhanden");
-        const std::wstring jet =
-            JetText(version) + (o.jetLatest ? L"\r" + Localized(kJetLatest, kJetLatestDe)
-                                            : Localized(kNewerJet, kNewerJetDe) + Localized(kInstallFirst, kInstallFirstDe));
+        const std::wstring jet = JetText(version) + (o.jetLatest ? L"\r" + Localized(kJetLatest, kJetLatestDe)
+                                                                 : Localized(kNewerJet, kNewerJetDe) +
+                                                                       Localized(kInstallFirst, kInstallFirstDe));
         EXPECT_EQ(WindowText(C(lblJetVerDescr)), jet);
 
         EXPECT_EQ(Shown(imgMDACVerOK), o.mdacLatest);
@@ -255,7 +274,8 @@ TEST_F(VersionPage, TheRepairInstructionsAddressStaysTheLinkAfterwards) {
     EXPECT_TRUE(Shown(lblVersionsContinue));
     Next();
     harness::ClickWithMouse(C(cmdRepairMDAC));
-    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [&] { return form->RepairDone; }, 30000));
     harness::ClickWithMouse(C(optFurtherProblems));
     harness::Pump(*form, 60);
     Next();

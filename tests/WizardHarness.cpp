@@ -11,7 +11,9 @@ std::string Profile() {
     return profile != nullptr ? profile : "";
 }
 
-bool GermanInterface() { return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_GERMAN; }
+bool GermanInterface() {
+    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_GERMAN;
+}
 
 std::wstring Localized(const std::wstring& english, const std::wstring& german) {
     return GermanInterface() ? german : english;
@@ -116,7 +118,9 @@ void HoldKey(frmMain& form, WORD virtualKey, DWORD milliseconds) {
     SendKeys({{virtualKey, true}});
 }
 
-void PressKey(WORD virtualKey) { SendKeys({{virtualKey, false}, {virtualKey, true}}); }
+void PressKey(WORD virtualKey) {
+    SendKeys({{virtualKey, false}, {virtualKey, true}});
+}
 
 void PressKeyWithAlt(WORD virtualKey) {
     SendKeys({{VK_MENU, false}, {virtualKey, false}, {virtualKey, true}, {VK_MENU, true}});
@@ -124,7 +128,9 @@ void PressKeyWithAlt(WORD virtualKey) {
 
 constexpr char kUrlLog[] = "C:\\opened-urls.txt";
 
-void ClearOpenedUrls() { std::remove(kUrlLog); }
+void ClearOpenedUrls() {
+    ::DeleteFileA(kUrlLog);
+}  // absent is as good as deleted
 
 std::vector<std::string> OpenedUrls() {
     std::vector<std::string> urls;
@@ -165,7 +171,8 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     g_seenBox.caption = WindowText(box);
     g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));
     // The icon is the static control of the box that shows an icon.
-    const auto information = reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION)));
+    const auto information =
+        reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION)));
     for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
             ::SendMessageW(child, STM_GETICON, 0, 0) == information) {
@@ -176,11 +183,23 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
 }
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher() : timer_(::SetTimer(nullptr, 0, 50, AnswerMessageBox)) { g_seenBox = SeenBox{}; }
-MessageBoxWatcher::~MessageBoxWatcher() { ::KillTimer(nullptr, timer_); }
-bool MessageBoxWatcher::Seen() const { return g_seenBox.seen; }
-std::wstring MessageBoxWatcher::Text() const { return g_seenBox.text; }
-std::wstring MessageBoxWatcher::Caption() const { return g_seenBox.caption; }
-bool MessageBoxWatcher::HadInformationIcon() const { return g_seenBox.informationIcon; }
+MessageBoxWatcher::MessageBoxWatcher() : timer_(::SetTimer(nullptr, 0, 50, AnswerMessageBox)) {
+    g_seenBox = SeenBox{};
+}
+MessageBoxWatcher::~MessageBoxWatcher() {
+    ::KillTimer(nullptr, timer_);
+}
+bool MessageBoxWatcher::Seen() const {
+    return g_seenBox.seen;
+}
+std::wstring MessageBoxWatcher::Text() const {
+    return g_seenBox.text;
+}
+std::wstring MessageBoxWatcher::Caption() const {
+    return g_seenBox.caption;
+}
+bool MessageBoxWatcher::HadInformationIcon() const {
+    return g_seenBox.informationIcon;
+}
 
 }  // namespace harness

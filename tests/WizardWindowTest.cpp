@@ -24,8 +24,12 @@ int ScreenDpiY() {
     WindowDC screen(nullptr);
     return ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
-int PxX(int twips) { return ::MulDiv(twips, ScreenDpiX(), 1440); }
-int PxY(int twips) { return ::MulDiv(twips, ScreenDpiY(), 1440); }
+int PxX(int twips) {
+    return ::MulDiv(twips, ScreenDpiX(), 1440);
+}
+int PxY(int twips) {
+    return ::MulDiv(twips, ScreenDpiY(), 1440);
+}
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -55,8 +59,10 @@ TEST_F(MainWindow, FixedSizeClientAreaCentredOnTheScreen) {
     EXPECT_NE(style & WS_SYSMENU, 0) << "close box";
     RECT frame{};
     ::GetWindowRect(form->hwnd(), &frame);
-    EXPECT_NEAR(frame.left, (::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2, 1);
-    EXPECT_NEAR(frame.top, (::GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2, 1);
+    const int centredLeft = (::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2;
+    const int centredTop = (::GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 2;
+    EXPECT_LE(std::abs(frame.left - centredLeft), 1) << frame.left << " vs " << centredLeft;
+    EXPECT_LE(std::abs(frame.top - centredTop), 1) << frame.top << " vs " << centredTop;
     EXPECT_TRUE(::IsWindowVisible(form->hwnd()));
 }
 
@@ -66,7 +72,8 @@ TEST_F(MainWindow, StartupTextsInTheInterfaceLanguage) {
         std::wstring english, german;
     };
     const Case cases[] = {
-        {lblWillkommen, L"Welcome to the Velmorant\nQuillbrook Tool", L"Willkommen beim Velmorant MDAC-Reparaturprogramm"},
+        {lblWillkommen, L"Welcome to the Velmorant\nQuillbrook Tool",
+         L"Willkommen beim Velmorant MDAC-Reparaturprogramm"},
         {cmdAbbrechen, L"Cancel", L"Abbrechen"},
         {cmdWeiter, L"Next >", L"Weiter >"},
         {cmdZurück, L"< Back", L"< Zur\u00fcck"},
@@ -79,7 +86,8 @@ TEST_F(MainWindow, StartupTextsInTheInterfaceLanguage) {
         {Label19, L"Step 1: MDAC Version and Update Check", L"Schritt 1: MDAC-Versions- und Updatepr\u00fcfung"},
         {lblHeaderExplanation1, L"The MDAC and JET versions installed on your computer have been detected.",
          L"Die aktuell installierten MDAC- und JET-Versionen wurden ermittelt."},
-        {Label6, L"Step 2: Verify and Repair MDAC Files", L"Schritt 2: MDAC-Dateien \u00fcberpr\u00fcfen und ggf. reparieren"},
+        {Label6, L"Step 2: Verify and Repair MDAC Files",
+         L"Schritt 2: MDAC-Dateien \u00fcberpr\u00fcfen und ggf. reparieren"},
         {lblHeaderExplanation2, L"The MDAC files should be verified so that they can be repaired if necessary.",
          L"Die MDAC-Dateien sollten \u00fcberpr\u00fcft werden, um sie ggf. zu reparieren."},
         {Label1, L"Click Verify and Repair MDAC Files.", L"Klicken Sie auf 'MDAC-Dateien pr\u00fcfen und reparieren'."},
@@ -88,9 +96,11 @@ TEST_F(MainWindow, StartupTextsInTheInterfaceLanguage) {
          L"Pr\u00fcfen Sie nun, ob Ihre Anwendung jetzt funktioniert."},
         {Label16, L"Have your MDAC problems been resolved, or do still error messages appear, for example?",
          L"Sind Ihre MDAC-Probleme gel\u00f6st, oder werden z.B. weiterhin Fehlermeldungen ausgegeben?"},
-        {optResolved, L"Yes, the MDAC problems seem to be resolved", L"Ja, die MDAC-Probleme scheinen gel\u00f6st zu sein"},
+        {optResolved, L"Yes, the MDAC problems seem to be resolved",
+         L"Ja, die MDAC-Probleme scheinen gel\u00f6st zu sein"},
         {optFurtherProblems, L"No, the MDAC problems still exist", L"Nein, die MDAC-Probleme bestehen weiterhin"},
-        {Label5, L"Step 3: Check and Compare MDAC File Versions", L"Schritt 3: Versionsangaben der MDAC-Dateien pr\u00fcfen"},
+        {Label5, L"Step 3: Check and Compare MDAC File Versions",
+         L"Schritt 3: Versionsangaben der MDAC-Dateien pr\u00fcfen"},
         {lblExplanation3, L"Identifying old MDAC files that don't have the latest version",
          L"Erkennen von \u00e4lteren MDAC-Dateien, die in der falschen Version vorhanden sind."},
         {lblHeader4, L"Problem Resolved?", L"Problem behoben?"},
@@ -99,7 +109,8 @@ TEST_F(MainWindow, StartupTextsInTheInterfaceLanguage) {
         {lblRepairUrl, L"", L""},
         {Label11, L"\u00a9 Velmorant Software GmbH", L"\u00a9 Velmorant Software GmbH"},
     };
-    EXPECT_EQ(WindowText(form->hwnd()), Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
+    EXPECT_EQ(WindowText(form->hwnd()),
+              Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
     for (const Case& c : cases) {
         EXPECT_EQ(WindowText(C(c.id)), Localized(c.english, c.german)) << "control " << c.id;
     }
@@ -112,11 +123,12 @@ TEST_F(MainWindow, DesignTimeStateOfThePages) {
         EXPECT_TRUE(::IsWindowVisible(C(panel))) << "every page stays visible; the front one is seen";
     }
     EXPECT_EQ(harness::FrontPage(*form), pic1);
-    const ControlId shown[] = {imgMDACVerOK, imgJetVerOK, lblDownloadMDAC, lblMDACVerDescr, lblJetVerDescr,
-                               cmdRepairMDAC, imgDownArrow, Label1, Label4, lvwMDACFiles, Label14};
+    const ControlId shown[] = {imgMDACVerOK,   imgJetVerOK,   lblDownloadMDAC, lblMDACVerDescr,
+                               lblJetVerDescr, cmdRepairMDAC, imgDownArrow,    Label1,
+                               Label4,         lvwMDACFiles,  Label14};
     for (ControlId id : shown) EXPECT_TRUE(::IsWindowVisible(C(id))) << "control " << id;
-    const ControlId hidden[] = {imgMDACVerProb, imgJetVerProb, lblVersionsContinue, imgRepairing, ProgressBar1,
-                                Label2, Label16, optResolved, optFurtherProblems};
+    const ControlId hidden[] = {imgMDACVerProb, imgJetVerProb, lblVersionsContinue, imgRepairing,      ProgressBar1,
+                                Label2,         Label16,       optResolved,         optFurtherProblems};
     for (ControlId id : hidden) EXPECT_FALSE(::IsWindowVisible(C(id))) << "control " << id;
     EXPECT_EQ(::SendMessageW(C(optResolved), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(::SendMessageW(C(optFurtherProblems), BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -309,7 +321,8 @@ TEST(Program, ShowsTheWizardAndEndsWithItsWindow) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(::CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    ASSERT_TRUE(
+        ::CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         << path;
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle threadHandle(process.hThread);
@@ -324,7 +337,8 @@ TEST(Program, ShowsTheWizardAndEndsWithItsWindow) {
     ::GetWindowThreadProcessId(window, &owner);
     EXPECT_EQ(owner, process.dwProcessId);
     EXPECT_TRUE(::IsWindowVisible(window));
-    EXPECT_EQ(WindowText(window), Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
+    EXPECT_EQ(WindowText(window),
+              Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_EQ(::WaitForSingleObject(processHandle.get(), 20000), WAIT_OBJECT_0);
     DWORD exitCode = 1;

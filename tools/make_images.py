@@ -304,13 +304,15 @@ def status_ok():
 
 
 def status_problem():
+    # The sign keeps to the left 24 pixels: the page's text begins where the
+    # right quarter of this 32-pixel icon lies.
     cv = Canvas(32, 32)
-    tri = [(16, 5.5), (3.8, 26.6), (28.2, 26.6)]
-    cv.fill(polygon(tri, 2.6), (16, 16, 16))
-    cv.fill(polygon(tri, 0.4), lin((255, 226, 92), (242, 164, 12), 0, 6, 0, 28))
-    cv.fill(polygon([(14.4, 11.0), (17.6, 11.0), (16.9, 19.6), (15.1, 19.6)], 0.3),
+    tri = [(11.0, 6.2), (1.0, 24.2), (21.0, 24.2)]
+    cv.fill(polygon(tri, 2.4), (16, 16, 16))
+    cv.fill(polygon(tri, 0.4), lin((255, 226, 92), (242, 164, 12), 0, 7, 0, 25))
+    cv.fill(polygon([(9.65, 11.4), (12.35, 11.4), (11.75, 18.6), (10.25, 18.6)], 0.3),
             (16, 16, 16))
-    cv.fill(circle(16, 23.2, 1.75), (16, 16, 16))
+    cv.fill(circle(11.0, 21.3, 1.5), (16, 16, 16))
     return cv
 
 

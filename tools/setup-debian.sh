@@ -3,7 +3,7 @@
 set -eu
 PACKAGES="cmake make python3 googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 fonts-wine fonts-liberation
-          xvfb xauth xdotool imagemagick"
+          xvfb xauth xdotool imagemagick clang-14 libclang-rt-14-dev clang-tidy clang-format git"
 missing=""
 for package in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"

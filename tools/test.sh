@@ -8,6 +8,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 for check in check-imports.sh check-manifest.sh; do
     "$ROOT/tools/$check" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
 done
+# The platform-free text code, fuzzed on this machine ($FUZZ_SECONDS per target, default 60).
+"$ROOT/tools/fuzz.sh"
+# Layout and clang-tidy findings of the source.
+"$ROOT/tools/static-checks.sh"
 
 WIZARD_TEST_ROOT=$(mktemp -d)
 export WIZARD_TEST_ROOT

@@ -20,7 +20,9 @@ void frmMain::CreateTooltipObject() {
     tooltips_->SetIcon(TTI_WARNING);
 }
 
-void frmMain::ReleaseTooltipObject() { tooltips_.reset(); }
+void frmMain::ReleaseTooltipObject() {
+    tooltips_.reset();
+}
 
 void frmMain::SetRepairPageTooltipTitle() {
     if (tooltips_) tooltips_->SetTitle(L" ");

@@ -13,9 +13,13 @@ namespace {
 constexpr DWORD kSystemColourTag = 0x80000000u;
 
 // The ANSI messages want a null pointer, not an empty string, for "no text".
-LPSTR TextOrNull(std::string& ansi) { return ansi.empty() ? nullptr : &ansi[0]; }
+LPSTR TextOrNull(std::string& ansi) {
+    return ansi.empty() ? nullptr : &ansi[0];
+}
 
-LPARAM AsLParam(const void* record) { return reinterpret_cast<LPARAM>(record); }
+LPARAM AsLParam(const void* record) {
+    return reinterpret_cast<LPARAM>(record);
+}
 
 }  // namespace
 
@@ -132,7 +136,9 @@ std::int32_t cTooltips::ToolCount() const {
     return static_cast<std::int32_t>(Send(TTM_GETTOOLCOUNT, 0, 0));
 }
 
-bool cTooltips::Enabled() const noexcept { return window_ && enabled_; }
+bool cTooltips::Enabled() const noexcept {
+    return window_ && enabled_;
+}
 
 void cTooltips::SetEnabled(bool enabled) {
     enabled_ = enabled;
@@ -140,7 +146,9 @@ void cTooltips::SetEnabled(bool enabled) {
     Send(TTM_ACTIVATE, enabled ? TRUE : FALSE, 0);
 }
 
-std::int32_t cTooltips::Icon() const noexcept { return window_ ? icon_ : 0; }
+std::int32_t cTooltips::Icon() const noexcept {
+    return window_ ? icon_ : 0;
+}
 
 void cTooltips::SetIcon(std::int32_t icon) {
     if (!window_) return;
@@ -148,7 +156,9 @@ void cTooltips::SetIcon(std::int32_t icon) {
     SendTitle();
 }
 
-std::wstring cTooltips::Title() const { return window_ ? title_ : std::wstring(); }
+std::wstring cTooltips::Title() const {
+    return window_ ? title_ : std::wstring();
+}
 
 void cTooltips::SetTitle(const std::wstring& title) {
     if (!window_) return;
@@ -183,10 +193,18 @@ void cTooltips::SetMargins(const RECT& margins) const {
     Send(TTM_SETMARGIN, 0, AsLParam(&margins));
 }
 
-std::int32_t cTooltips::MarginLeft() const { return Margins().left; }
-std::int32_t cTooltips::MarginTop() const { return Margins().top; }
-std::int32_t cTooltips::MarginRight() const { return Margins().right; }
-std::int32_t cTooltips::MarginBottom() const { return Margins().bottom; }
+std::int32_t cTooltips::MarginLeft() const {
+    return Margins().left;
+}
+std::int32_t cTooltips::MarginTop() const {
+    return Margins().top;
+}
+std::int32_t cTooltips::MarginRight() const {
+    return Margins().right;
+}
+std::int32_t cTooltips::MarginBottom() const {
+    return Margins().bottom;
+}
 
 void cTooltips::SetMarginLeft(std::int32_t value) const {
     if (!window_) return;
@@ -289,8 +307,8 @@ std::int32_t cTooltips::TextHeightFromToolTipHeight(HDC, std::int32_t tipHeight)
 }
 
 std::int32_t cTooltips::MakeLong(std::int32_t low, std::int32_t high) noexcept {
-    const std::uint32_t packed = ((static_cast<std::uint32_t>(high) & 0xFFFFu) << 16) |
-                                 (static_cast<std::uint32_t>(low) & 0xFFFFu);
+    const std::uint32_t packed =
+        ((static_cast<std::uint32_t>(high) & 0xFFFFu) << 16) | (static_cast<std::uint32_t>(low) & 0xFFFFu);
     std::int32_t result;
     std::memcpy(&result, &packed, sizeof(result));  // keeps the bits without overflow
     return result;

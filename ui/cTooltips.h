@@ -82,7 +82,7 @@ private:
 
     // Enumeration copies the tool's text into the record; room for the
     // longest tip text even when every character takes two ANSI bytes.
-    static constexpr std::size_t kTextBufferSize = 2 * INFOTIPSIZE;
+    static constexpr std::size_t kTextBufferSize = std::size_t{2} * INFOTIPSIZE;
 
     TTTOOLINFOA FindToolInfo(HWND control);
     static std::int16_t LowWord(std::int32_t value) noexcept;

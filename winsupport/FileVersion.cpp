@@ -1,12 +1,43 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
+
+namespace {
+
+// The root block of version information: three words (block length, value
+// length, type), the key "VS_VERSION_INFO" with its NUL, padding to 32 bits,
+// then the fixed record.
+constexpr wchar_t kRootKey[] = L"VS_VERSION_INFO";
+constexpr size_t kRecordOffset = 40;
+
+// The fixed record of the root block, checked against the block itself:
+// VerQueryValue trusts the lengths of a malformed block and then points
+// anywhere, even outside the buffer, so it is not asked.
+bool RootRecord(const std::vector<BYTE>& block, VS_FIXEDFILEINFO& info) {
+    constexpr size_t kRecordEnd = kRecordOffset + sizeof(VS_FIXEDFILEINFO);
+    if (block.size() < kRecordEnd) return false;
+    const auto word = [&block](size_t at) { return static_cast<size_t>(block[at] | block[at + 1] << 8); };
+    // The record lies inside the block, and the block inside what was read.
+    if (word(0) < kRecordEnd || word(0) > block.size() || word(2) < sizeof(VS_FIXEDFILEINFO)) return false;
+    for (size_t i = 0; i < std::size(kRootKey); ++i) {
+        if (word(6 + 2 * i) != static_cast<size_t>(kRootKey[i])) return false;
+    }
+    VS_FIXEDFILEINFO record{};
+    std::memcpy(&record, block.data() + kRecordOffset, sizeof(record));
+    // Without its signature the record holds no version numbers.
+    if (record.dwSignature != VS_FFI_SIGNATURE) return false;
+    info = record;
+    return true;
+}
+
+}  // namespace
 
 bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info) {
     const std::string ansiPath = ToAnsi(path);
@@ -15,13 +46,7 @@ bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info) {
     if (size == 0) return false;
     std::vector<BYTE> buffer(size);
     if (!::GetFileVersionInfoA(ansiPath.c_str(), handle, size, buffer.data())) return false;
-    void* record = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueA(buffer.data(), "\\", &record, &length)) return false;
-    // A short record would be read past its end.
-    if (record == nullptr || length < sizeof(VS_FIXEDFILEINFO)) return false;
-    std::memcpy(&info, record, sizeof(VS_FIXEDFILEINFO));
-    return true;
+    return RootRecord(buffer, info);
 }
 
 std::wstring GetFileVersionText(const std::wstring& path, bool buildOnly) {

@@ -8,15 +8,12 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "winsupport/PlaceholderScan.h"
 #include "winsupport/RaisedError.h"
 
 namespace {
-
-// Error numbers: FACILITY_ITF, codes 1..3, as the callers test for them.
-constexpr std::int32_t kMissingBracket = static_cast<std::int32_t>(0x80040001u);
-constexpr std::int32_t kMissingValue = static_cast<std::int32_t>(0x80040002u);
-constexpr std::int32_t kScriptCode = static_cast<std::int32_t>(0x80040003u);
 
 // Not every SDK names these VarFormat arguments, so they are spelled out here.
 constexpr int kFirstDaySunday = 1;
@@ -60,15 +57,17 @@ private:
 std::wstring DescribeHresult(HRESULT hr) {
     wchar_t buffer[512] = {};
     const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                         static_cast<DWORD>(hr), 0, buffer, static_cast<DWORD>(sizeof buffer / sizeof buffer[0]), nullptr);
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(hr), 0,
+                         buffer, static_cast<DWORD>(sizeof buffer / sizeof buffer[0]), nullptr);
     std::wstring text(buffer, length);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     if (text.empty()) return L"Type mismatch";
     return text;
 }
 
-[[noreturn]] void RaiseOle(HRESULT hr) { throw RaisedError(static_cast<std::int32_t>(hr), L"modAPI", DescribeHresult(hr)); }
+[[noreturn]] void RaiseOle(HRESULT hr) {
+    throw RaisedError(static_cast<std::int32_t>(hr), L"modAPI", DescribeHresult(hr));
+}
 
 BSTR AllocBstr(std::wstring_view text) {
     if (text.size() > UINT_MAX) RaiseOle(E_OUTOFMEMORY);
@@ -77,7 +76,9 @@ BSTR AllocBstr(std::wstring_view text) {
     return result;
 }
 
-std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(); }
+std::wstring FromBstr(BSTR text) {
+    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+}
 
 // Fills an initialised, empty variant; whatever is allocated belongs to the variant.
 void ToVariant(const TaggedValue& value, VARIANT& out) {
@@ -126,16 +127,14 @@ void ToVariant(const TaggedValue& value, VARIANT& out) {
     }
 }
 
-void ReplaceAll(std::wstring& text, std::wstring_view what, std::wstring_view with) {
-    for (size_t at = text.find(what.data(), 0, what.size()); at != std::wstring::npos;
-         at = text.find(what.data(), at + with.size(), what.size())) {
-        text.replace(at, what.size(), with.data(), with.size());
+// The value steps of the formatter, done by OLE Automation.
+class OleValueFormatter final : public ValueFormatter {
+public:
+    std::wstring Text(const TaggedValue& value) const override { return ValueToText(value); }
+    std::wstring WithPattern(const TaggedValue& value, const std::wstring& pattern) const override {
+        return FormatValueWithPattern(value, pattern);
     }
-}
-
-bool IsExplicitIndex(const std::wstring& content) {
-    return content.size() >= 2 && content[0] >= L'1' && content[0] <= L'9' && content[1] == L':';
-}
+};
 
 }  // namespace
 
@@ -154,72 +153,11 @@ std::wstring FormatValueWithPattern(const TaggedValue& value, const std::wstring
     ToVariant(value, in.v);
     ScopedBstr format(AllocBstr(pattern));
     ScopedBstr result;
-    const HRESULT hr =
-        ::VarFormat(&in.v, format.b, kFirstDaySunday, kFirstWeekContainingJanuaryFirst, 0, &result.b);
+    const HRESULT hr = ::VarFormat(&in.v, format.b, kFirstDaySunday, kFirstWeekContainingJanuaryFirst, 0, &result.b);
     if (FAILED(hr)) RaiseOle(hr);
     return FromBstr(result.b);
 }
 
 std::wstring FormatPlaceholders(std::wstring format, const TaggedValueList& values) {
-    std::wstring& text = format;
-    // The order matters: a doubled backslash must be protected before the others are read.
-    ReplaceAll(text, L"\\\\", L"[\\]");
-    ReplaceAll(text, L"\\t", L"\t");
-    ReplaceAll(text, L"\\r", L"\r");
-    ReplaceAll(text, L"\\n", L"\r\n");
-    ReplaceAll(text, L"\\[", L"[(]");
-
-    const std::int64_t lastIndex = static_cast<std::int64_t>(values.size()) - 1;
-    std::int32_t counter = 0;
-    size_t scan = 0;
-    for (;;) {
-        const size_t open = text.find(L'[', scan);
-        if (open == std::wstring::npos) return text;
-        const size_t close = text.find(L']', open + 1);
-        if (close == std::wstring::npos) {
-            throw RaisedError(kMissingBracket, L"printf",
-                              L"Missing ']' after '[' at position " + std::to_wstring(open + 1) + L"!");
-        }
-        std::wstring content = text.substr(open + 1, close - open - 1);
-
-        const bool explicitIndex = IsExplicitIndex(content);
-        const std::int32_t rememberedCounter = counter;
-        if (explicitIndex) {
-            counter = content[0] - L'1';
-            if (counter > lastIndex) counter = static_cast<std::int32_t>(lastIndex);
-            content.erase(0, 2);
-        }
-
-        if (!content.empty() && content[0] == L'=') {
-            throw RaisedError(kScriptCode, L"sprintf",
-                              L"No script code allowed in placeholder string. Use the sprintf COM-component instead.");
-        }
-
-        std::wstring replacement;
-        if (content.empty()) {
-            // Takes up a value position without reading it.
-        } else if (content == L"(") {
-            replacement = L"[";
-            --counter;
-        } else if (content == L"\\") {
-            replacement = L"\\";
-            --counter;
-        } else {
-            if (counter < 0 || counter > lastIndex) {
-                throw RaisedError(kMissingValue, L"printf",
-                                  L"Missing value in printf-call for format string '[" + content + L"]'!");
-            }
-            const TaggedValue& value = values[static_cast<size_t>(counter)];
-            replacement = content == L"*" ? ValueToText(value) : FormatValueWithPattern(value, content);
-        }
-
-        text.replace(open, close - open + 1, replacement);
-        scan = open + replacement.size();
-
-        if (explicitIndex) {
-            counter = rememberedCounter;
-        } else {
-            ++counter;
-        }
-    }
+    return FillPlaceholders(std::move(format), values, OleValueFormatter{});
 }

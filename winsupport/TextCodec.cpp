@@ -10,8 +10,7 @@ std::string ToAnsi(std::wstring_view text) {
     const int needed = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) return {};
     std::string result(static_cast<size_t>(needed), '\0');
-    const int written =
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, result.data(), needed, nullptr, nullptr);
+    const int written = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, result.data(), needed, nullptr, nullptr);
     result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }

@@ -123,8 +123,8 @@ bool cRegistry::DeleteKey() const {
 bool cRegistry::DeleteValue() const {
     const UniqueHkey key = OpenKey(classKey_, sectionKey_, kFullAccess);
     if (!key) {
-        Raise(kRegistryError, L"Failed to open key '" + RootText(classKey_) + L"',Section: '" + sectionKey_ +
-                                  L"' for delete access");
+        Raise(kRegistryError,
+              L"Failed to open key '" + RootText(classKey_) + L"',Section: '" + sectionKey_ + L"' for delete access");
     }
     if (::RegDeleteValueA(key.get(), ToAnsi(valueKey_).c_str()) != ERROR_SUCCESS) {
         Raise(kRegistryError, L"Failed to delete registry Key: '" + RootText(classKey_) + L"',Section: '" +

@@ -2,7 +2,9 @@
 // module's full path as one line to the file named by WIZARD_REGISTRATION_LOG,
 // so tests see which copies were registered and in what order.
 // Built as variants: STAND_IN_NO_EXPORT leaves the entry point out of the
-// export table; STAND_IN_RETURNS_FAILURE records the call and reports E_FAIL.
+// export table; STAND_IN_RETURNS_FAILURE records the call and reports E_FAIL;
+// STAND_IN_DLLMAIN_FAILS refuses to be loaded, noting "<path> DllMain failed"
+// in the log so that tests see the attempt.
 
 #include <windows.h>
 
@@ -69,15 +71,19 @@ constexpr HRESULT kResult = E_FAIL;
 constexpr HRESULT kResult = S_OK;
 #endif
 
-HRESULT RecordCall() {
+void AppendToLog(const std::string& note) {
     const std::wstring logPath = LogPath();
-    if (logPath.empty()) return kResult;
-    const std::string line = OwnPath() + "\r\n";
+    if (logPath.empty()) return;
+    const std::string line = OwnPath() + note + "\r\n";
     FileHandle log(::CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (log.get() == INVALID_HANDLE_VALUE) return kResult;
+    if (log.get() == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     ::WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+HRESULT RecordCall() {
+    AppendToLog("");
     return kResult;
 }
 
@@ -85,13 +91,23 @@ HRESULT RecordCall() {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) self = instance;
+#if defined(STAND_IN_DLLMAIN_FAILS)
+    if (reason == DLL_PROCESS_ATTACH) {
+        AppendToLog(" DllMain failed");
+        return FALSE;
+    }
+#endif
     return TRUE;
 }
 
 #if defined(STAND_IN_NO_EXPORT)
 // MinGW exports every global symbol of a DLL that exports nothing explicitly;
 // this one explicit export keeps DllRegisterServer out of the table.
-extern "C" __declspec(dllexport) HRESULT StandInRecordCall() { return RecordCall(); }
+extern "C" __declspec(dllexport) HRESULT StandInRecordCall() {
+    return RecordCall();
+}
 #else
-extern "C" STAND_IN_EXPORT HRESULT WINAPI DllRegisterServer() { return RecordCall(); }
+extern "C" STAND_IN_EXPORT HRESULT WINAPI DllRegisterServer() {
+    return RecordCall();
+}
 #endif

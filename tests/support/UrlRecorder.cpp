@@ -1,12 +1,11 @@
 // Stands in for the browser in test prefixes: appends the address it was
 // asked to open to C:\opened-urls.txt, one line per call.
 
-#include <cstdio>
+#include <fstream>
 
 int main(int argc, char** argv) {
-    std::FILE* log = std::fopen("C:\\opened-urls.txt", "ab");
-    if (log == nullptr) return 1;
-    for (int i = 1; i < argc; ++i) std::fprintf(log, "%s\n", argv[i]);
-    std::fclose(log);
-    return 0;
+    std::ofstream log("C:\\opened-urls.txt", std::ios::app | std::ios::binary);
+    for (int i = 1; i < argc; ++i) log << argv[i] << '\n';
+    log.close();
+    return log ? 0 : 1;
 }

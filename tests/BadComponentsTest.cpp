@@ -1,0 +1,356 @@
+// Faulty components under the catalogue's paths during a real repair run:
+// DLLs whose DllMain fails, that lack the entry point, whose entry point
+// reports failure, 32-bit DLLs the 64-bit program cannot load, text files,
+// directories, cut-short and locked files. The run must go on past each,
+// report nothing, end as usual, and call exactly the entry points that can
+// be called, in catalogue order.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/FixtureFiles.h"
+#include "tests/WizardHarness.h"
+#include "winsupport/Handles.h"
+#include "winsupport/TextCodec.h"
+
+namespace {
+
+using harness::Localized;
+using harness::WindowText;
+
+std::string Narrow(const std::wstring& text) {
+    return ToAnsi(text);
+}
+std::wstring NotAvailable() {
+    return Localized(L"Not available", L"Nicht vorhanden");
+}
+
+constexpr wchar_t kDllMainNote[] = L" DllMain failed";
+
+enum class Component {
+    Working,         // the stand-in: registers
+    ReportsFailure,  // DllRegisterServer returns E_FAIL: called all the same
+    DllMainFails,    // cannot be loaded: its DllMain refuses
+    NoEntryPoint,    // loads, nothing to call
+    ThirtyTwoBit,    // a 32-bit DLL: the 64-bit program cannot load it
+    TextFile,        // no program at all, no version
+    Directory,       // a directory with the file's name
+    CutShort,        // the first half of the stand-in: cannot be loaded, its version may be readable
+    Locked,          // held open without sharing by another process
+};
+
+const char* Name(Component c) {
+    switch (c) {
+        case Component::Working:
+            return "working";
+        case Component::ReportsFailure:
+            return "reports failure";
+        case Component::DllMainFails:
+            return "DllMain fails";
+        case Component::NoEntryPoint:
+            return "no entry point";
+        case Component::ThirtyTwoBit:
+            return "32-bit";
+        case Component::TextFile:
+            return "text file";
+        case Component::Directory:
+            return "directory";
+        case Component::CutShort:
+            return "cut short";
+        case Component::Locked:
+            return "locked";
+    }
+    return "?";
+}
+
+// The built file behind each kind that is a copy of one.
+const char* BuiltVariable(Component c) {
+    switch (c) {
+        case Component::Working:
+        case Component::CutShort:
+        case Component::Locked:
+            return "WIZARD_STAND_IN";
+        case Component::ReportsFailure:
+            return "WIZARD_STAND_IN_FAILING";
+        case Component::DllMainFails:
+            return "WIZARD_STAND_IN_DLLMAIN_FAILS";
+        case Component::NoEntryPoint:
+            return "WIZARD_STAND_IN_NO_EXPORT";
+        case Component::ThirtyTwoBit:
+            return "WIZARD_STAND_IN_32BIT";
+        default:
+            return nullptr;
+    }
+}
+
+// Holds a file open without sharing from the locker process while it lives.
+class LockedFile {
+public:
+    explicit LockedFile(const std::wstring& path) {
+        const std::wstring locker = fixtures::BuiltFile("WIZARD_FILE_LOCKER");
+        const std::wstring suffix = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_);
+        const std::wstring readyName = L"Local\\WizardComponentLocked-" + suffix;
+        const std::wstring releaseName = L"Local\\WizardComponentRelease-" + suffix;
+        ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+        if (locker.empty() || !ready_ || !release_) return;
+        std::wstring command = L"\"" + locker + L"\" \"" + path + L"\" " + readyName + L" " + releaseName;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &process))
+            return;
+        ::CloseHandle(process.hThread);
+        process_.reset(process.hProcess);
+        const HANDLE waits[] = {ready_.get(), process_.get()};
+        held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
+    }
+    ~LockedFile() {
+        if (release_) ::SetEvent(release_.get());
+        if (process_) ::WaitForSingleObject(process_.get(), 20000);
+    }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    static inline int counter_ = 0;
+    UniqueKernelHandle ready_, release_, process_;
+    bool held_ = false;
+};
+
+// Rows whose file name Wine also has as a built-in DLL. A file there that
+// fails to load could make Wine load its own instead and register that, so
+// those rows get faults that load.
+bool HasBuiltInTwin(size_t row) {
+    return row == 0 || row == 17 || row == 22 || row == 25;
+}
+
+class BadComponents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string profile = harness::Profile();
+        if (profile != "" && profile != "en" && profile != "de")
+            GTEST_SKIP() << "components do not depend on the Windows version or the screen: run in en and de";
+        ASSERT_FALSE(fixtures::CommonFilesDirectory().empty());
+        if (fixtures::BuiltFile("WIZARD_STAND_IN_32BIT").empty())
+            GTEST_SKIP() << "no 32-bit stand-in was built (the 32-bit compiler is missing)";
+        scratch_ = fixtures::NewScratchDirectory();
+        ASSERT_FALSE(scratch_.empty());
+        log_ = scratch_ + L"\\registrations.log";
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", log_.c_str()));
+        overrides_ = std::make_unique<fixtures::NativeDllOverrides>(fixtures::CatalogueFileNames());
+        ASSERT_TRUE(overrides_->Applied());
+    }
+    void TearDown() override {
+        form.reset();
+        locks_.clear();
+        for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
+        ::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", nullptr);
+        EXPECT_TRUE(changes_.Restore()) << "the prefix's component files are not all back";
+        overrides_.reset();
+        if (!scratch_.empty()) fixtures::RemoveTree(scratch_);
+    }
+
+    // A file of the kind, made once in the scratch directory and stamped 2.81.<row>.
+    void Install(Component kind, size_t row) {
+        const std::wstring target = fixtures::CataloguePath(fixtures::ExpectedCatalogue()[row]);
+        ASSERT_TRUE(changes_.Remove(target)) << Narrow(target);
+        if (kind == Component::Directory) {
+            // Placing a file first makes the missing parents, which go again on Restore.
+            ASSERT_TRUE(changes_.Place(fixtures::BuiltFile("WIZARD_STAND_IN"), target)) << Narrow(target);
+            fixtures::RemoveFile(target);
+            ASSERT_TRUE(::CreateDirectoryW(target.c_str(), nullptr)) << Narrow(target);
+            directories_.push_back(target);
+            return;
+        }
+        const std::wstring source = scratch_ + L"\\row" + std::to_wstring(row) + L".dll";
+        if (kind == Component::TextFile) {
+            ASSERT_TRUE(fixtures::WriteBytes(source, "This is no program, only text.\r\n"));
+        } else {
+            ASSERT_TRUE(fixtures::InstallVariant(BuiltVariable(kind), source)) << BuiltVariable(kind);
+            ASSERT_TRUE(fixtures::StampVersion(source, 2, 81, static_cast<WORD>(row), 0)) << Name(kind);
+            if (kind == Component::CutShort) {
+                ASSERT_TRUE(CutToHalf(source));
+            }
+        }
+        ASSERT_TRUE(changes_.Place(source, target)) << Narrow(target);
+        if (kind == Component::Locked) {
+            locks_.push_back(std::make_unique<LockedFile>(target));
+            ASSERT_TRUE(locks_.back()->Held()) << "cannot lock " << Narrow(target);
+        }
+    }
+
+    static bool CutToHalf(const std::wstring& path) {
+        HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (raw == INVALID_HANDLE_VALUE) return false;
+        const UniqueKernelHandle file(raw);
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(file.get(), &size)) return false;
+        size.QuadPart /= 2;
+        return ::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
+    }
+
+    // Opens the window and runs the repair on its page.
+    void RunRepair(harness::MessageBoxWatcher& boxes) {
+        form = std::make_unique<frmMain>();
+        ASSERT_TRUE(form->Create());
+        form->Show();
+        harness::Pump(*form, 30);
+        for (int step = 1; step < 3; ++step) {
+            harness::ClickWithMouse(form->Control(cmdWeiter));
+            ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->WizardStep == step + 1; }));
+        }
+        harness::Pump(*form, 30);
+        ASSERT_FALSE(boxes.Seen()) << "a message before the run: " << Narrow(boxes.Text());
+        harness::ClickWithMouse(form->Control(cmdRepairMDAC));
+        ASSERT_TRUE(harness::PumpUntil(
+            *form, [&] { return form->RepairDone; }, 30000))
+            << "the run did not end";
+        harness::Pump(*form, 50);
+    }
+
+    // The log's lines as long paths, a DllMain note kept after its path.
+    std::vector<std::wstring> Logged() const {
+        std::vector<std::wstring> lines;
+        for (const std::string& raw : fixtures::ReadLines(log_)) {
+            std::wstring line = FromAnsi(raw);
+            std::wstring note;
+            const size_t at = line.find(kDllMainNote);
+            if (at != std::wstring::npos) {
+                note = line.substr(at);
+                line.resize(at);
+            }
+            lines.push_back(fixtures::LongPath(line) + note);
+        }
+        return lines;
+    }
+
+    void ExpectRunEndedNormally() {
+        EXPECT_TRUE(form->RepairDone);
+        EXPECT_EQ(form->WizardStep, 3);
+        EXPECT_EQ(harness::FrontPage(*form), pic3);
+        for (const ControlId button : {cmdWeiter, cmdZurück, cmdAbbrechen})
+            EXPECT_TRUE(::IsWindowEnabled(form->Control(button))) << "button " << button << " stays disabled";
+        const auto shown = [&](ControlId id) {
+            return (::GetWindowLongW(form->Control(id), GWL_STYLE) & WS_VISIBLE) != 0;
+        };
+        EXPECT_TRUE(shown(optResolved));
+        EXPECT_TRUE(shown(optFurtherProblems));
+        EXPECT_FALSE(shown(ProgressBar1));
+        EXPECT_EQ(WindowText(form->Control(Label1)),
+                  Localized(L"Verifying and repairing the MDAC files has finished!\n\nPlease check whether your "
+                            L"problematic program seems to work correctly now.",
+                            L"\u00dcberpr\u00fcfung und Reparatur der MDAC-Dateien abgeschlossen!\n\nPr\u00fcfen Sie, "
+                            L"ob Ihre problematische Anwendung jetzt funktioniert."));
+    }
+
+    // What the log must hold for the components in catalogue order.
+    static std::vector<std::wstring> ExpectedLog(const std::vector<Component>& rows) {
+        const auto& catalogue = fixtures::ExpectedCatalogue();
+        std::vector<std::wstring> expected;
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (catalogue[row].skipRegistration) continue;
+            const std::wstring path = fixtures::LongPath(fixtures::CataloguePath(catalogue[row]));
+            if (rows[row] == Component::Working || rows[row] == Component::ReportsFailure) expected.push_back(path);
+            if (rows[row] == Component::DllMainFails) expected.push_back(path + kDllMainNote);
+        }
+        return expected;
+    }
+
+    void ExpectLog(const std::vector<Component>& rows) {
+        const std::vector<std::wstring> found = Logged();
+        const std::vector<std::wstring> expected = ExpectedLog(rows);
+        EXPECT_EQ(found.size(), expected.size()) << "lines in the log";
+        for (size_t i = 0; i < std::max(found.size(), expected.size()); ++i) {
+            const std::wstring f = i < found.size() ? found[i] : L"(none)";
+            const std::wstring e = i < expected.size() ? expected[i] : L"(none)";
+            EXPECT_TRUE(fixtures::SamePath(f, e))
+                << "line " << i << ": found " << Narrow(f) << ", expected " << Narrow(e);
+        }
+    }
+
+    // What the catalogue must say about each row's file.
+    void ExpectCatalogue(const std::vector<Component>& rows) {
+        const auto& catalogue = fixtures::ExpectedCatalogue();
+        ASSERT_EQ(form->ComponentFiles.size(), catalogue.size());
+        for (size_t row = 0; row < rows.size(); ++row) {
+            const ComponentFile& entry = form->ComponentFiles[row];
+            const std::wstring path = fixtures::CataloguePath(catalogue[row]);
+            SCOPED_TRACE("row " + std::to_string(row) + " (" + Name(rows[row]) + ")");
+            const bool unreadable =
+                rows[row] == Component::TextFile || rows[row] == Component::Directory || rows[row] == Component::Locked;
+            if (unreadable) {
+                EXPECT_EQ(entry.FilePath, NotAvailable()) << "found " << Narrow(entry.FilePath);
+                EXPECT_EQ(entry.FileVersion, L"N/A");
+            } else if (rows[row] == Component::CutShort) {
+                const bool notAvailable = entry.FilePath == NotAvailable() && entry.FileVersion == L"N/A";
+                const bool read = entry.FilePath == path && entry.FileVersion == L"2.81." + std::to_wstring(row);
+                EXPECT_TRUE(notAvailable || read)
+                    << "found " << Narrow(entry.FilePath) << ", version " << Narrow(entry.FileVersion);
+            } else {
+                EXPECT_EQ(entry.FilePath, path) << "found " << Narrow(entry.FilePath);
+                EXPECT_EQ(entry.FileVersion, L"2.81." + std::to_wstring(row));
+            }
+        }
+    }
+
+    std::unique_ptr<frmMain> form;
+    std::wstring scratch_;
+    std::wstring log_;
+    fixtures::PrefixChanges changes_;
+    std::unique_ptr<fixtures::NativeDllOverrides> overrides_;
+    std::vector<std::unique_ptr<LockedFile>> locks_;
+    std::vector<std::wstring> directories_;
+};
+
+TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
+    // Every faulty kind among working components, on rows that are registered.
+    std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    rows[0] = Component::TextFile;  // MSADO15.DLL
+    rows[2] = Component::DllMainFails;
+    rows[3] = Component::NoEntryPoint;
+    rows[4] = Component::ReportsFailure;
+    rows[5] = Component::ThirtyTwoBit;
+    rows[7] = Component::Directory;
+    rows[9] = Component::CutShort;
+    rows[11] = Component::Locked;
+    rows[17] = Component::NoEntryPoint;  // OLEDB32.DLL
+    rows[21] = Component::ThirtyTwoBit;
+    rows[28] = Component::ReportsFailure;  // msjet40.dll
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+
+    harness::MessageBoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
+    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << Narrow(boxes.Text());
+    ExpectRunEndedNormally();
+    ExpectCatalogue(rows);
+    ExpectLog(rows);
+    std::printf("[   NOTE   ] one run over %zu components: %zu entry points called or refused as expected\n",
+                rows.size(), ExpectedLog(rows).size());
+}
+
+TEST_F(BadComponents, ARunWhereNoComponentCanBeRegisteredEndsAsUsual) {
+    const Component faulty[] = {Component::DllMainFails, Component::NoEntryPoint, Component::ThirtyTwoBit,
+                                Component::TextFile, Component::Directory};
+    std::vector<Component> rows;
+    for (size_t row = 0; row < fixtures::ExpectedCatalogue().size(); ++row)
+        rows.push_back(HasBuiltInTwin(row) ? Component::NoEntryPoint : faulty[row % std::size(faulty)]);
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+
+    harness::MessageBoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
+    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << Narrow(boxes.Text());
+    ExpectRunEndedNormally();
+    ExpectCatalogue(rows);
+    ExpectLog(rows);
+}
+
+}  // namespace

@@ -1,0 +1,517 @@
+#!/usr/bin/env python3
+"""End-to-end walks through the shipped wizard, operated from outside.
+
+Each walk starts dist/x64/MdacRepair.exe as a process of its own under Wine,
+clicks and types on the X display as a person would, reads the window through
+the window inspector, and ends with the process gone. The interface language
+comes from WIZARD_E2E_LANGUAGE ("en" or "de"; both when unset). Every prefix
+is prepared before the program starts:
+  current   MDAC 2.81 with every component and Jet 4.0.8618
+  xp        Windows XP, MDAC 2.80 with its components and an old Jet
+  fresh     a new prefix: no MDAC registry key, no Jet
+  missing   MDAC 2.81 and Jet 4.0.8618, some components missing, one
+            without version information and one of an older version
+"""
+
+import os
+import re
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wizard_e2e as e2e  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+# ---- the texts the wizard should show --------------------------------------------------
+
+def load_messages():
+    """The string table of resources/strings.rc, per language."""
+    tables, current = {}, None
+    with open(os.path.join(ROOT, "resources", "strings.rc"), encoding="utf-8") as rc:
+        for line in rc:
+            language = re.match(r"\s*LANGUAGE\s+0x(\d+)", line)
+            if language:
+                current = tables.setdefault({"09": "en", "07": "de"}[language.group(1)], {})
+                continue
+            entry = re.match(r'\s*(\d+),\s*"(.*)"\s*$', line)
+            if entry and current is not None:
+                text = entry.group(2).replace('""', '"')
+                text = re.sub(r"\\(.)", lambda m: {"n": "\n", "t": "\t", "r": "\r"}.get(m.group(1), m.group(1)), text)
+                current[int(entry.group(1))] = text
+    return tables
+
+
+MESSAGES = load_messages()
+
+# A few texts spelled out, so that a wrong table cannot pass unnoticed.
+LITERAL = {
+    "en": {"next": "Next >", "back": "< Back", "cancel": "Cancel", "close": "Close",
+           "not_available": "Not available"},
+    "de": {"next": "Weiter >", "back": "< Zur\u00fcck", "cancel": "Abbrechen", "close": "Schlie\u00dfen",
+           "not_available": "Nicht vorhanden"},
+}
+
+MDAC_DOWNLOAD, REPAIR_INSTRUCTIONS, XP_SERVICE_PACK = 117, 120, 122
+URLS = {
+    "en": {REPAIR_INSTRUCTIONS: "https://www.velmorant.example/en/download/repair_mdac.html",
+           XP_SERVICE_PACK: "https://www.velmorant.example/en/download/mdac_xp_sp2.html",
+           MDAC_DOWNLOAD: "https://www.velmorant.example/en/download/mdac.html"},
+    "de": {REPAIR_INSTRUCTIONS: "https://www.velmorant.example/de/download/mdac_reparieren.html",
+           XP_SERVICE_PACK: "https://www.velmorant.example/de/download/mdac_xp_sp2.html",
+           MDAC_DOWNLOAD: "https://www.velmorant.example/de/download/mdac.html"},
+}
+
+COMMON_FILES = r"C:\Program Files\Common Files"
+SYSTEM = r"C:\windows\system32"
+
+
+def px(twips):
+    """Twips to pixels at 96 dpi, rounded as MulDiv rounds."""
+    return (twips * 96 + 720) // 1440
+
+
+# ---- the scenarios ---------------------------------------------------------------------
+
+Scenario = e2e.Scenario
+
+
+SCENARIOS = {
+    "current": Scenario("current", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0"),
+    "xp": Scenario("xp", mdac="2.80.1022.0", jet="4.0.2927.0", components="2.80.1022.0", xp=True),
+    "fresh": Scenario("fresh"),
+    "missing": Scenario("missing", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0",
+                        missing={"MSADOX.DLL", "MSADCE.DLL", "MSDAPS.DLL", "MSDAER.DLL"},
+                        unversioned={"MSDATT.DLL"}, older={"MSADOR15.DLL": "2.80.1022.0"}),
+}
+
+# What a new Wine prefix holds of the components: Wine's own builds of four of
+# them, of which only oledb32 carries a version.
+FRESH_PREFIX_FILES = {"OLEDB32.DLL": ("2.81.1117", COMMON_FILES + r"\System\Ole DB\OLEDB32.DLL")}
+
+
+class Walks(unittest.TestCase):
+    """The walks in one interface language; subclasses name it."""
+
+    language = None
+    display = None
+    base = None
+    prefixes = {}
+
+    @classmethod
+    def setUpClass(cls):
+        if cls.language is None:
+            raise unittest.SkipTest("no language")
+        cls.root = e2e.work_root("e2e-" + cls.language)
+        cls.display = e2e.Display()
+        cls.base = e2e.Prefix(os.path.join(cls.root, "base"), cls.language, cls.display)
+        cls.prefixes = {}
+
+    @classmethod
+    def tearDownClass(cls):
+        for prefix in cls.prefixes.values():
+            prefix.stop()
+        if cls.base is not None:
+            cls.base.stop()
+        if cls.display is not None:
+            cls.display.stop()
+
+    # ---- helpers -----------------------------------------------------------------------
+
+    def prefix(self, scenario_name):
+        if scenario_name not in self.prefixes:
+            scenario = SCENARIOS[scenario_name]
+            prefix = e2e.Prefix(os.path.join(self.root, scenario_name), self.language, self.display,
+                                base=self.base.path)
+            prefix.prepare(scenario)
+            self.prefixes[scenario_name] = prefix
+        prefix = self.prefixes[scenario_name]
+        prefix.clear_opened_urls()
+        return prefix
+
+    def start(self, scenario_name):
+        prefix = self.prefix(scenario_name)
+        log = prefix.drive_c("registrations.txt")
+        if os.path.exists(log):
+            os.remove(log)
+        wizard = prefix.start_wizard({"WIZARD_REGISTRATION_LOG": "C:\\registrations.txt"})
+        self.addCleanup(self.assert_gone, wizard)
+        return wizard
+
+    def assert_gone(self, wizard):
+        if wizard.alive():
+            wizard.kill()
+            self.fail("the wizard was still running at the end of the walk")
+
+    def msg(self, number):
+        return MESSAGES[self.language][number]
+
+    def fmt(self, number, insert):
+        return self.msg(number).replace("[*]", insert)
+
+    def word(self, key):
+        return LITERAL[self.language][key]
+
+    def url(self, number):
+        return URLS[self.language][number]
+
+    def assertGone(self, wizard, timeout=10):
+        self.assertTrue(wizard.wait_gone(timeout), "the wizard's process did not end")
+
+    def assertStays(self, wizard, page, seconds=0.4):
+        time.sleep(seconds)
+        self.assertTrue(wizard.alive(), "the wizard ended")
+        self.assertEqual(wizard.snapshot().front, page)
+
+    def assertNoPageOpened(self, prefix):
+        # A browser started before the end would have written by now.
+        time.sleep(1.0)
+        self.assertEqual(prefix.opened_urls(), [])
+
+    def wait_url(self, prefix, url, timeout=15):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if url in prefix.opened_urls():
+                return
+            time.sleep(0.1)
+        self.fail("the browser was not asked for %s (asked: %r)" % (url, prefix.opened_urls()))
+
+    def assertButtons(self, state, back, next_, cancel, cancel_text):
+        self.assertEqual(state.text("cmdZur\u00fcck"), self.word("back"))
+        self.assertEqual(state.text("cmdWeiter"), self.word("next"))
+        self.assertEqual(state.text("cmdAbbrechen"), cancel_text)
+        self.assertEqual((state.enabled("cmdZur\u00fcck"), state.enabled("cmdWeiter"), state.enabled("cmdAbbrechen")),
+                         (back, next_, cancel), "Back, Next, Cancel enabled")
+
+    def check_welcome(self, wizard, first=True):
+        # At start-up the focus goes to Next just after the window shows.
+        state = wizard.wait_for(lambda s: s.focus == "cmdWeiter", 5, "the focus on Next") if first \
+            else wizard.snapshot()
+        self.assertEqual(state.front, "pic1")
+        self.assertEqual(state.window["title"], self.msg(100))
+        self.assertEqual(state.text("lblWillkommen"), self.msg(112))
+        self.assertEqual(state.text("Label10"), self.msg(108) + "\r\r\r\r" + self.msg(110))
+        self.assertButtons(state, False, True, True, self.word("cancel"))
+
+    def next_to_versions(self, wizard, scenario_name):
+        wizard.click("cmdWeiter")
+        state = wizard.wait_page("pic2")
+        self.check_versions(state, SCENARIOS[scenario_name])
+        return state
+
+    def check_versions(self, state, scenario):
+        prefix = (scenario.mdac or "")[:4]
+        mdac_latest = bool(scenario.mdac) and float(prefix) >= 2.81
+        jet_text = ".".join(scenario.jet.split(".")[:3]) if scenario.jet else self.word("not_available")
+        jet_latest = bool(scenario.jet) and int(scenario.jet.split(".")[2]) >= 8015
+        mdac = self.fmt(103, prefix)
+        link = None
+        if mdac_latest:
+            mdac += self.msg(145)
+        elif scenario.xp:
+            mdac += self.msg(128)
+        else:
+            mdac += " " + self.msg(114)
+            link = self.url(MDAC_DOWNLOAD)
+        jet = self.fmt(143, jet_text)
+        if jet_latest:
+            jet += "\r" + self.msg(153)
+        else:
+            jet += self.msg(144) + self.msg(147)
+            link = self.url(MDAC_DOWNLOAD)
+        self.assertEqual(state.text("Label19"), self.msg(107))
+        self.assertEqual(state.text("lblHeaderExplanation1"), self.msg(113))
+        self.assertEqual(state.text("lblMDACVerHeader"), self.msg(151))
+        self.assertEqual(state.text("lblJetVerHeader"), self.msg(152))
+        self.assertEqual(state.text("lblMDACVerDescr"), mdac)
+        self.assertEqual(state.text("lblJetVerDescr"), jet)
+        self.assertEqual((state.visible("imgMDACVerOK"), state.visible("imgMDACVerProb")), (mdac_latest, not mdac_latest))
+        self.assertEqual((state.visible("imgJetVerOK"), state.visible("imgJetVerProb")), (jet_latest, not jet_latest))
+        self.assertEqual(state.visible("lblDownloadMDAC"), link is not None)
+        self.assertEqual(state.visible("lblVersionsContinue"), link is None)
+        page_top = state.rect("pic2")[1]
+        if link is None:
+            self.assertEqual(state.text("lblVersionsContinue"), self.msg(146))
+            # The gap of the missing link is closed.
+            self.assertEqual(state.rect("lblJetVerHeader")[1] - page_top, px(2405))
+            self.assertEqual(state.rect("lblJetVerDescr")[1] - page_top, px(2735))
+        else:
+            self.assertEqual(state.text("lblDownloadMDAC"), link)
+            expected_top = px(3860) if not jet_latest else px(2115)
+            self.assertEqual(state.rect("lblDownloadMDAC")[1] - page_top, expected_top)
+        self.assertButtons(state, True, True, True, self.word("close"))
+        return link
+
+    def next_to_repair(self, wizard, scenario_name, repaired=False):
+        wizard.click("cmdWeiter")
+        state = wizard.wait_page("pic3")
+        self.assertEqual(state.text("Label6"), self.msg(111))
+        if not repaired:
+            self.assertEqual(state.text("Label1"), self.fmt(142, self.msg(106)))
+            self.assertTrue(state.visible("cmdRepairMDAC"))
+            self.assertEqual(state.text("cmdRepairMDAC"), self.msg(106))
+            self.assertButtons(state, True, False, True, self.word("close"))
+            # The click that activated the window may settle the focus after the page shows.
+            wizard.wait_for(lambda s: s.focus == "cmdRepairMDAC", 3, "the focus on the repair button")
+        self.check_rows(wizard, SCENARIOS[scenario_name])
+        return state
+
+    def check_rows(self, wizard, scenario):
+        rows, columns = wizard.inspector.rows()
+        self.assertEqual(columns, [self.msg(137), self.msg(138), self.msg(139)])
+        pattern = (scenario.mdac or "")[:4]
+        expected = []
+        for path, _, listed in e2e.CATALOGUE:
+            if not listed:
+                continue
+            name = e2e.file_name(path)
+            full = path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
+            if scenario.name == "fresh":
+                version, shown_path = FRESH_PREFIX_FILES.get(name, (None, None))
+            else:
+                version, shown_path = scenario.file_version(path), full
+            if version is None:
+                version, shown_path = "N/A", self.word("not_available")
+            image = 0 if version.startswith(pattern) else 1
+            expected.append((image, name, version, shown_path))
+        actual = [(image, name, version, path.lower() if version != "N/A" else path)
+                  for image, name, version, path in rows]
+        expected = [(image, name, version, path.lower() if version != "N/A" else path)
+                    for image, name, version, path in expected]
+        self.assertEqual(actual, expected)
+
+    def repair(self, wizard, scenario_name):
+        wizard.click("cmdRepairMDAC")
+        running = wizard.wait_for(lambda s: not s.visible("cmdRepairMDAC"), 5, "the repair run to start")
+        during = wizard.wait_for(lambda s: s.visible("Label2") and s.text("Label2") != "" or s.enabled("cmdWeiter"),
+                                 10, "a file in progress")
+        for state in (running, during):
+            if state.enabled("cmdWeiter"):
+                continue
+            self.assertButtons(state, False, False, False, self.word("close"))
+            self.assertTrue(state.visible("ProgressBar1"))
+            self.assertTrue(state.visible("imgRepairing"))
+            self.assertEqual(state.text("Label1"), " " * 13 + self.msg(150))
+        processing = self.msg(123).split("[*]")[0]
+        self.assertTrue(during.text("Label2").startswith(processing), during.text("Label2"))
+        # The run has a floor of 31 x 200 ms.
+        state = wizard.wait_for(lambda s: s.enabled("cmdWeiter"), 30, "the end of the repair run")
+        self.assertEqual(state.text("Label1"), self.msg(154))
+        for name in ("Label16", "optResolved", "optFurtherProblems"):
+            self.assertTrue(state.visible(name), name)
+        for name in ("Label2", "ProgressBar1", "imgRepairing", "cmdRepairMDAC"):
+            self.assertFalse(state.visible(name), name)
+        self.assertEqual(state.text("Label16"), self.msg(155))
+        self.assertEqual(state.text("optResolved"), self.msg(156))
+        self.assertEqual(state.text("optFurtherProblems"), self.msg(157))
+        self.assertButtons(state, True, True, True, self.word("close"))
+        self.assertEqual(state.focus, "cmdWeiter")
+        self.assertEqual(wizard.inspector.checks(), {"optResolved": True, "optFurtherProblems": False})
+        if scenario_name != "fresh":
+            self.check_registrations(wizard.prefix, SCENARIOS[scenario_name])
+        return state
+
+    def check_registrations(self, prefix, scenario):
+        with open(prefix.drive_c("registrations.txt"), encoding="latin-1") as log:
+            lines = [line.strip() for line in log if line.strip()]
+        names = [self.long_name(prefix, line) for line in lines]
+        self.assertEqual(names, [name.upper() for name in scenario.registered()])
+
+    @staticmethod
+    def long_name(prefix, logged):
+        """The file name of a logged module path: the repair loads each file by its short path."""
+        name = logged.rsplit("\\", 1)[-1].upper()
+        if "~" in name:
+            stem = name.split("~")[0]
+            for path, _, _ in e2e.CATALOGUE:
+                long_name = e2e.file_name(path).upper()
+                base, _, extension = long_name.partition(".")
+                if (len(base) > 8 or len(extension) > 3) and long_name.startswith(stem):
+                    return long_name
+        return name
+
+    def still_problems_to_file_page(self, wizard, url_number):
+        wizard.click("optFurtherProblems")
+        wizard.wait_for(lambda s: True)
+        self.assertEqual(wizard.inspector.checks(), {"optResolved": False, "optFurtherProblems": True})
+        wizard.click("cmdWeiter")
+        state = wizard.wait_page("pic4")
+        self.check_file_page(state, url_number)
+        return state
+
+    def check_file_page(self, state, url_number):
+        self.assertEqual(state.text("Label5"), self.msg(127))
+        self.assertEqual(state.text("lblExplanation3"), self.msg(140))
+        mdac = self.current_scenario.mdac or ""
+        self.assertEqual(state.text("Label3"), self.fmt(132, mdac[:4]))
+        self.assertEqual(state.text("lblRepairUrl"), self.url(url_number))
+        self.assertButtons(state, True, False, True, self.word("close"))
+
+    def check_final(self, state):
+        self.assertEqual(state.front, "pic5")
+        self.assertEqual(state.text("lblHeader4"), self.msg(129))
+        self.assertEqual(state.text("Label14"), self.msg(134))
+        self.assertButtons(state, False, False, True, self.word("close"))
+
+    def walk_to_repair_page(self, scenario_name):
+        self.current_scenario = SCENARIOS[scenario_name]
+        wizard = self.start(scenario_name)
+        self.check_welcome(wizard)
+        self.next_to_versions(wizard, scenario_name)
+        self.next_to_repair(wizard, scenario_name)
+        return wizard
+
+    # ---- the walks ---------------------------------------------------------------------
+
+    def test_cancel_on_welcome_page_ends(self):
+        self.current_scenario = SCENARIOS["fresh"]
+        wizard = self.start("fresh")
+        self.check_welcome(wizard)
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+        self.assertNoPageOpened(wizard.prefix)
+
+    def test_close_box_on_welcome_page_ends(self):
+        wizard = self.start("fresh")
+        self.check_welcome(wizard)
+        wizard.click_close_box()
+        self.assertGone(wizard)
+
+    def test_alt_f4_on_version_page_ends(self):
+        self.current_scenario = SCENARIOS["fresh"]
+        wizard = self.start("fresh")
+        self.next_to_versions(wizard, "fresh")
+        wizard.key("alt+F4")
+        self.assertGone(wizard)
+        self.assertNoPageOpened(wizard.prefix)
+
+    def test_back_from_version_page_returns_to_welcome(self):
+        self.current_scenario = SCENARIOS["current"]
+        wizard = self.start("current")
+        self.next_to_versions(wizard, "current")
+        wizard.click("cmdZur\u00fcck")
+        wizard.wait_page("pic1")
+        self.check_welcome(wizard, first=False)
+        # Next checks the versions again, with the same outcome.
+        self.next_to_versions(wizard, "current")
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+
+    def enter_repair_page_then(self, scenario_name, actions):
+        """Walks to the version page, then clicks Next and does the xdotool
+        actions (made from the window's state) in one stroke of input: they
+        reach the wizard right after it has entered the repair page, however
+        loaded the machine is."""
+        self.current_scenario = SCENARIOS[scenario_name]
+        wizard = self.start(scenario_name)
+        self.check_welcome(wizard)
+        state = self.next_to_versions(wizard, scenario_name)
+        x, y = state.centre("cmdWeiter")
+        wizard.display.xdotool("mousemove", x, y, "click", "1", *actions(state))
+        wizard.wait_page("pic3")
+        return wizard
+
+    def test_cancel_right_after_entering_repair_page_waits_for_a_key(self):
+        # Within 700 ms of entering the page, Cancel and Alt+F4 do nothing.
+        wizard = self.enter_repair_page_then(
+            "fresh", lambda state: ["mousemove", *state.centre("cmdAbbrechen"), "click", "1", "key", "alt+F4"])
+        self.assertStays(wizard, "pic3")
+        # A key pressed after that time ends the check; then Cancel closes.
+        time.sleep(0.8)
+        wizard.hold_key("shift", 0.3)
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+        self.assertNoPageOpened(wizard.prefix)
+
+    def test_alt_f4_on_repair_page_after_a_key_closes(self):
+        wizard = self.enter_repair_page_then("fresh", lambda state: ["key", "alt+F4"])
+        self.assertStays(wizard, "pic3")
+        time.sleep(0.8)
+        wizard.hold_key("shift", 0.3)
+        wizard.key("alt+F4")
+        self.assertGone(wizard)
+
+    def test_repair_resolved_closes_without_opening_a_page(self):
+        wizard = self.walk_to_repair_page("current")
+        # Back from the repair page before the run, and Next again.
+        wizard.click("cmdZur\u00fcck")
+        wizard.wait_page("pic2")
+        self.next_to_repair(wizard, "current")
+        self.repair(wizard, "current")
+        # Back and Next keep the finished run.
+        wizard.click("cmdZur\u00fcck")
+        wizard.wait_page("pic2")
+        state = self.next_to_repair(wizard, "current", repaired=True)
+        self.assertButtons(state, True, True, True, self.word("close"))
+        self.assertTrue(state.visible("optResolved"))
+        wizard.click("cmdWeiter")
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+        self.assertNoPageOpened(wizard.prefix)
+
+    def test_still_problems_opens_the_repair_instructions(self):
+        wizard = self.walk_to_repair_page("missing")
+        self.repair(wizard, "missing")
+        self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
+        # Back to the repair page and forward again.
+        wizard.click("cmdZur\u00fcck")
+        state = wizard.wait_page("pic3")
+        self.assertButtons(state, True, True, True, self.word("close"))
+        wizard.click("cmdWeiter")
+        state = wizard.wait_page("pic4")
+        self.check_rows(wizard, SCENARIOS["missing"])
+        wizard.click("lblRepairUrl")
+        self.wait_url(wizard.prefix, self.url(REPAIR_INSTRUCTIONS))
+        self.assertEqual(wizard.prefix.opened_urls(), [self.url(REPAIR_INSTRUCTIONS)])
+        self.assertTrue(wizard.alive())
+        # The close box acts as Cancel: after the repair it leads to the final page.
+        wizard.click_close_box()
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+        self.assertEqual(wizard.prefix.opened_urls(), [self.url(REPAIR_INSTRUCTIONS)])
+
+    def test_windows_xp_offers_the_service_pack(self):
+        self.current_scenario = SCENARIOS["xp"]
+        wizard = self.start("xp")
+        self.check_welcome(wizard)
+        self.next_to_versions(wizard, "xp")
+        # The old Jet brings the download link.
+        wizard.click("lblDownloadMDAC")
+        self.wait_url(wizard.prefix, self.url(MDAC_DOWNLOAD))
+        wizard.prefix.clear_opened_urls()
+        self.next_to_repair(wizard, "xp")
+        self.repair(wizard, "xp")
+        self.still_problems_to_file_page(wizard, XP_SERVICE_PACK)
+        wizard.click("lblRepairUrl")
+        self.wait_url(wizard.prefix, self.url(XP_SERVICE_PACK))
+        wizard.click("cmdAbbrechen")
+        self.check_final(wizard.wait_page("pic5"))
+        # Alt+F4 on the final page is Close.
+        wizard.key("alt+F4")
+        self.assertGone(wizard)
+        self.assertEqual(wizard.prefix.opened_urls(), [self.url(XP_SERVICE_PACK)])
+
+
+class English(Walks):
+    language = "en"
+
+
+class German(Walks):
+    language = "de"
+
+
+def load_tests(loader, standard_tests, pattern):
+    wanted = os.environ.get("WIZARD_E2E_LANGUAGE", "")
+    suite = unittest.TestSuite()
+    for case in (English, German):
+        if not wanted or case.language == wanted:
+            suite.addTests(loader.loadTestsFromTestCase(case))
+    return suite
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,544 @@
+"""Machinery for driving the built wizard from outside, as a person would.
+
+The wizard runs as its own Windows process under Wine, in a temporary Wine
+prefix, on a private Xvfb display without a window manager (so Wine draws the
+window frames and maps windows 1:1 onto the X screen). Input is real X pointer
+and keyboard input sent with xdotool; what the window shows is read by the
+window inspector, a small Windows program that runs beside the wizard in the
+same prefix, and by screenshots taken with ImageMagick's import.
+"""
+
+import atexit
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+WINE_FONTS = "/usr/share/wine/fonts"
+
+LOCALES = {"en": "C", "de": "de_DE.UTF-8"}
+
+# The component files of the repair, relative to the common program files
+# folder or (marked "system") to the system directory, in catalogue order:
+# (path, registered by the repair, listed on the file version page).
+CATALOGUE = [
+    (r"%common%\System\ado\MSADO15.DLL", True, True),
+    (r"%common%\System\ado\MSADER15.DLL", False, True),
+    (r"%common%\System\ado\MSADOR15.DLL", True, True),
+    (r"%common%\System\ado\MSADRH15.DLL", True, True),
+    (r"%common%\System\ado\MSADOX.DLL", True, True),
+    (r"%common%\System\ado\MSADOMD.dll", True, True),
+    (r"%common%\System\ado\MSJRO.DLL", True, True),
+    (r"%common%\System\MSADC\MSADCE.DLL", True, True),
+    (r"%common%\System\MSADC\MSADCER.DLL", False, True),
+    (r"%common%\System\MSADC\MSADCF.DLL", True, True),
+    (r"%common%\System\MSADC\MSADCFR.DLL", False, True),
+    (r"%common%\System\MSADC\MSADCO.DLL", True, True),
+    (r"%common%\System\MSADC\MSADCOR.DLL", False, True),
+    (r"%common%\System\MSADC\MSADCS.DLL", False, True),
+    (r"%common%\System\MSADC\MSADDS.DLL", True, True),
+    (r"%common%\System\MSADC\MSADDSR.DLL", False, True),
+    (r"%common%\System\MSADC\MSDAPRST.DLL", True, True),
+    (r"%common%\System\Ole DB\OLEDB32.DLL", True, True),
+    (r"%common%\System\Ole DB\MSXACTPS.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAENUM.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAURL.DLL", True, False),
+    (r"%common%\System\Ole DB\MSDATT.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDASQL.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAOSP.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAORA.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAPS.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDADC.DLL", True, True),
+    (r"%common%\System\Ole DB\MSDAER.DLL", False, True),
+    (r"%system%\msjet40.dll", True, False),
+    (r"%system%\msjtes40.dll", True, False),
+    (r"%system%\msjetoledb40.dll", True, False),
+]
+JET_FILES = [path for path, _, _ in CATALOGUE if path.startswith("%system%")]
+
+
+def file_name(path):
+    return path.rsplit("\\", 1)[-1]
+
+
+class Scenario:
+    """What a prefix holds before the wizard starts: the MDAC version in the
+    registry and the component files with their versions."""
+
+    def __init__(self, name, mdac=None, jet=None, components=None, missing=(), unversioned=(), older=None, xp=False,
+                 dpi=None):
+        self.name = name
+        self.mdac = mdac              # FullInstallVer, or None for no DataAccess key
+        self.jet = jet                # version of the three Jet files, or None
+        self.components = components  # version of the other component files, or None
+        self.missing = set(missing)
+        self.unversioned = set(unversioned)
+        self.older = older or {}      # file name -> version
+        self.xp = xp
+        self.dpi = dpi                # screen dots per inch, or None for 96
+
+    def commands(self):
+        commands = []
+        if self.dpi:
+            commands += ["dword", r"HKCU\Control Panel\Desktop", "LogPixels", str(self.dpi)]
+        if self.mdac:
+            commands += ["sz", r"HKLM\Software\Microsoft\DataAccess", "FullInstallVer", self.mdac]
+        if self.xp:
+            commands += ["sz", r"HKCU\Software\Wine", "Version", "winxp"]
+        for path, _, _ in CATALOGUE:
+            name = file_name(path)
+            version = self.jet if path in JET_FILES else self.components
+            if version is None or name in self.missing:
+                continue
+            commands += ["native", name]
+            if name in self.unversioned:
+                commands += ["unversioned", path]
+            else:
+                commands += ["install", path, self.older.get(name, version)]
+        return commands
+
+    def file_version(self, path):
+        """The version the file list shows, or None for a file that is not there."""
+        name = file_name(path)
+        version = self.jet if path in JET_FILES else self.components
+        if version is None or name in self.missing or name in self.unversioned:
+            return None
+        return ".".join(self.older.get(name, version).split(".")[:3])
+
+    def registered(self):
+        """The files the repair registers, in order: a file without version
+        information has no path in the catalogue and is left out."""
+        return [file_name(path) for path, registered, _ in CATALOGUE
+                if registered and self.file_version(path) is not None]
+
+
+def windows_path(unix_path):
+    """Wine shows the Unix root as drive Z:."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def built(variable):
+    """The Unix path of a file built beside the tests, named by an environment variable."""
+    path = os.environ.get(variable, "")
+    if not path or not os.path.exists(path):
+        raise RuntimeError("%s does not name a built file (%r)" % (variable, path))
+    return path
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            out.append({"r": "\r", "n": "\n", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def _fields(text, last):
+    """Splits 'a=1 b=2 last=rest with spaces' into a dict; the last key takes the rest."""
+    result = {}
+    marker = " " + last + "="
+    rest = ""
+    if marker in " " + text:
+        head, rest = (" " + text).split(marker, 1)
+        text = head.strip()
+        result[last] = unescape(rest)
+    for part in text.split():
+        if "=" in part:
+            key, value = part.split("=", 1)
+            result[key] = value
+    return result
+
+
+def _rect(text):
+    return tuple(int(v) for v in text.split(","))
+
+
+class _Cleanup:
+    """Ends what the suite started, also when it is interrupted."""
+
+    def __init__(self):
+        self.actions = []
+        atexit.register(self.run)
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(sig, self._on_signal)
+
+    def add(self, action):
+        self.actions.append(action)
+        return action
+
+    def discard(self, action):
+        if action in self.actions:
+            self.actions.remove(action)
+
+    def run(self):
+        while self.actions:
+            action = self.actions.pop()
+            try:
+                action()
+            except Exception:  # cleanup goes on whatever one step does
+                pass
+
+    def _on_signal(self, number, _frame):
+        self.run()
+        raise SystemExit(128 + number)
+
+
+CLEANUP = _Cleanup()
+
+
+class Display:
+    """A private Xvfb display."""
+
+    def __init__(self, width=1024, height=768):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.time() + 15
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip():
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+        self._cleanup = CLEANUP.add(self.stop)
+
+    def env(self):
+        return {"DISPLAY": self.name}
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=self.name), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def click(self, x, y):
+        self.xdotool("mousemove", x, y, "click", "1")
+
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+
+    def hold_key(self, key, seconds=0.15):
+        self.xdotool("keydown", key)
+        time.sleep(seconds)
+        self.xdotool("keyup", key)
+
+    def screenshot(self, path, rect):
+        left, top, right, bottom = rect
+        subprocess.run(["import", "-display", self.name, "-window", "root", "-crop",
+                        "%dx%d+%d+%d" % (right - left, bottom - top, left, top), "+repage", path], check=True)
+
+    def stop(self):
+        CLEANUP.discard(self._cleanup)
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Prefix:
+    """A Wine prefix of its own, in one interface language, on one display."""
+
+    def __init__(self, path, language, display, base=None, fonts=None):
+        self.path = path
+        self.language = language
+        self.display = display
+        self.inspector = None
+        locale = LOCALES[language]
+        self.env = dict(os.environ)
+        for name in ("LANGUAGE", "LC_MESSAGES", "LC_CTYPE"):
+            self.env.pop(name, None)
+        self.env.update(display.env())
+        self.env.update({"WINEPREFIX": path, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
+                         "LC_ALL": locale, "LANG": locale})
+        self._cleanup = CLEANUP.add(self.stop)
+        if base is not None:
+            subprocess.run(["cp", "-a", base, path], check=True)
+        else:
+            self._make(fonts)
+
+    def _make(self, fonts):
+        env = dict(self.env, LC_ALL="C", LANG="C")
+        subprocess.run([WINE, "wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        # Wine's own fonts (Tahoma for the texts, Marlett for the caption
+        # buttons) are not found by this Wine unless they lie in the prefix.
+        folder = os.path.join(self.path, "drive_c", "windows", "Fonts")
+        os.makedirs(folder, exist_ok=True)
+        if os.path.isdir(WINE_FONTS):
+            for name in os.listdir(WINE_FONTS):
+                if name.endswith(".ttf") and (fonts is None or name in fonts):
+                    shutil.copy(os.path.join(WINE_FONTS, name), folder)
+        # No window manager: Wine draws the frames itself.
+        self.fixture("sz", r"HKCU\Software\Wine\X11 Driver", "Managed", "N", env=env)
+        recorder = os.environ.get("WIZARD_URL_RECORDER")
+        if recorder:
+            shutil.copy(recorder, os.path.join(self.path, "drive_c", "url-recorder.exe"))
+            for scheme in ("http", "https"):
+                self.fixture("sz", "HKCR\\%s\\shell\\open\\command" % scheme, "", '"C:\\url-recorder.exe" "%1"',
+                             env=env)
+        self.stop_server()
+
+    def wine(self, *args, env=None, check=True, capture=False):
+        return subprocess.run([WINE] + list(args), env=env or self.env, check=check,
+                              stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
+                              stderr=subprocess.PIPE if capture else subprocess.DEVNULL)
+
+    def fixture(self, *commands, env=None):
+        result = subprocess.run([WINE, built("WIZARD_FIXTURE_TOOL")] + list(commands), env=env or self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if result.returncode != 0:
+            raise RuntimeError("fixture_tool failed: %s" % result.stderr.decode(errors="replace"))
+
+    def drive_c(self, *parts):
+        return os.path.join(self.path, "drive_c", *parts)
+
+    def opened_urls(self):
+        try:
+            with open(self.drive_c("opened-urls.txt"), encoding="utf-8", errors="replace") as log:
+                return [line.strip() for line in log if line.strip()]
+        except FileNotFoundError:
+            return []
+
+    def clear_opened_urls(self):
+        try:
+            os.remove(self.drive_c("opened-urls.txt"))
+        except FileNotFoundError:
+            pass
+
+    def prepare(self, scenario):
+        """Sets the scenario up; the server restarts so that the wizard sees it
+        all, in the prefix's language, from its start."""
+        commands = scenario.commands()
+        if commands:
+            self.fixture(*commands)
+        self.stop_server()
+
+    def start_inspector(self):
+        if self.inspector is None:
+            self.inspector = Inspector(self)
+        return self.inspector
+
+    def start_wizard(self, extra_env=None):
+        return Wizard(self, extra_env)
+
+    def stop_server(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        CLEANUP.discard(self._cleanup)
+        if self.inspector is not None:
+            self.inspector.stop()
+            self.inspector = None
+        self.stop_server()
+
+
+class State:
+    """What the wizard shows at one moment, as the inspector read it."""
+
+    def __init__(self, lines):
+        self.present = False
+        self.window = {}
+        self.front = None
+        self.focus = None
+        self.controls = {}
+        self.popups = []
+        for line in lines:
+            kind, _, rest = line.partition(" ")
+            if kind == "window":
+                self.window = _fields(rest, "title")
+                self.present = self.window.get("present") == "1"
+                if "rect" in self.window:
+                    self.window["rect"] = _rect(self.window["rect"])
+            elif kind == "front":
+                self.front = rest
+            elif kind == "focus":
+                self.focus = rest
+            elif kind == "control":
+                name, _, fields = rest.partition(" ")
+                control = _fields(fields, "text")
+                if "rect" in control:
+                    control["rect"] = _rect(control["rect"])
+                self.controls[name] = control
+            elif kind == "popup":
+                self.popups.append(_fields(rest, "texts"))
+
+    def text(self, name):
+        return self.controls[name]["text"]
+
+    def visible(self, name):
+        return self.controls[name]["visible"] == "1"
+
+    def enabled(self, name):
+        return self.controls[name]["enabled"] == "1"
+
+    def centre(self, name):
+        left, top, right, bottom = self.controls[name]["rect"]
+        return (left + right) // 2, (top + bottom) // 2
+
+    def rect(self, name):
+        return self.controls[name]["rect"]
+
+    def __repr__(self):
+        return "State(front=%s, focus=%s, popups=%s)" % (self.front, self.focus, self.popups)
+
+
+class Inspector:
+    """The window inspector, running in the prefix and answering commands."""
+
+    def __init__(self, prefix):
+        self.process = subprocess.Popen([WINE, built("WIZARD_WINDOW_INSPECTOR")], env=prefix.env,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def ask(self, command):
+        self.process.stdin.write((command + "\n").encode())
+        self.process.stdin.flush()
+        lines = []
+        while True:
+            raw = self.process.stdout.readline()
+            if not raw:
+                raise RuntimeError("the window inspector ended")
+            line = raw.decode("utf-8", errors="replace").rstrip("\r\n")
+            if line == ".":
+                return lines
+            lines.append(line)
+
+    def state(self):
+        return State(self.ask("state"))
+
+    def checks(self):
+        lines = self.ask("checks")
+        fields = _fields(lines[0].partition(" ")[2], "-") if lines and lines[0].startswith("checks") else {}
+        return {name: value == "1" for name, value in fields.items()}
+
+    def rows(self):
+        """The file list as (image, name, version, path) rows, and its column captions."""
+        rows, columns = [], []
+        for line in self.ask("rows"):
+            if line.startswith("row "):
+                image, name, version, path = line[4:].split("\t")
+                rows.append((int(image.split("=")[1]), unescape(name), unescape(version), unescape(path)))
+            elif line.startswith("column "):
+                columns.append(_fields(line.partition(" ")[2].partition(" ")[2], "text")["text"])
+        return rows, columns
+
+    def close_box(self):
+        for line in self.ask("closebox"):
+            if line.startswith("closebox "):
+                x, y = line.split()[1].split(",")
+                return int(x), int(y)
+        raise RuntimeError("no close box found")
+
+    def stop(self):
+        if self.process.poll() is None:
+            try:
+                self.process.stdin.write(b"quit\n")
+                self.process.stdin.flush()
+                self.process.wait(10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.process.kill()
+                self.process.wait()
+
+
+class Wizard:
+    """The built program, started as its own process in a prefix."""
+
+    def __init__(self, prefix, extra_env=None):
+        self.prefix = prefix
+        self.display = prefix.display
+        self.inspector = prefix.start_inspector()
+        env = dict(prefix.env)
+        env.update(extra_env or {})
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([WINE, built("WIZARD_PROGRAM")], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self._cleanup = CLEANUP.add(self.kill)
+        self.state = self.wait_for(lambda s: s.present and s.window.get("visible") == "1", 30,
+                                   "the wizard's window to show")
+
+    def snapshot(self):
+        self.state = self.inspector.state()
+        return self.state
+
+    def wait_for(self, condition, timeout=10, what="the condition"):
+        deadline = time.monotonic() + timeout
+        while True:
+            state = self.snapshot()
+            if condition(state):
+                return state
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for %s; last state %r" % (what, state))
+            time.sleep(0.05)
+
+    def wait_page(self, page, timeout=10):
+        return self.wait_for(lambda s: s.front == page, timeout, "page " + page)
+
+    def click(self, name):
+        x, y = self.state.centre(name)
+        self.display.click(x, y)
+
+    def click_at(self, x, y):
+        self.display.click(x, y)
+
+    def key(self, *keys):
+        # Without a window manager the keyboard follows the pointer.
+        left, top, right, bottom = self.state.window["rect"]
+        self.display.move((left + right) // 2, top + 8)
+        self.display.key(*keys)
+
+    def hold_key(self, key, seconds=0.15):
+        left, top, right, bottom = self.state.window["rect"]
+        self.display.move((left + right) // 2, top + 8)
+        self.display.hold_key(key, seconds)
+
+    def click_close_box(self):
+        self.display.click(*self.inspector.close_box())
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def wait_gone(self, timeout=10):
+        """True when the process has ended within the time."""
+        try:
+            self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return False
+        CLEANUP.discard(self._cleanup)
+        return True
+
+    def screenshot(self, path):
+        self.display.screenshot(path, self.state.window["rect"])
+
+    def kill(self):
+        CLEANUP.discard(self._cleanup)
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def work_root(name):
+    """A fresh directory for the run's prefixes, removed at the end."""
+    parent = os.environ.get("WIZARD_TEST_ROOT") or None
+    path = tempfile.mkdtemp(prefix=name + "-", dir=parent)
+    CLEANUP.add(lambda: shutil.rmtree(path, ignore_errors=True))
+    return path

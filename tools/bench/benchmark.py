@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Measures the wizard under Wine on a private Xvfb display and writes the
+figures as a Markdown table.
+
+Usage: benchmark.py OUTPUT.md --runs N --launcher EXE --empty EXE
+Needs the environment of the end-to-end walks (WIZARD_PROGRAM,
+WIZARD_FIXTURE_TOOL, WIZARD_WINDOW_INSPECTOR, WIZARD_STAND_IN) and
+WIZARD_PROGRAM_X86 for the size of the 32-bit program.
+"""
+
+import argparse
+import datetime
+import os
+import platform
+import statistics
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import wizard_e2e as e2e  # noqa: E402
+
+FLOOR_MS = 31 * 200  # every catalogue entry waits 50 + 150 ms
+COMMON_FILES = r"C:\Program Files\Common Files"
+SYSTEM = r"C:\windows\system32"
+
+
+def launcher(prefix, exe, *args):
+    result = prefix.wine(exe, *args, capture=True, check=False)
+    values = {}
+    for line in result.stdout.decode(errors="replace").splitlines():
+        name, _, value = line.strip().partition("=")
+        values[name] = value
+    if result.returncode != 0 or "error" in values:
+        raise RuntimeError("launcher %s failed: %r" % (" ".join(args), values))
+    return values
+
+
+def imports(exe):
+    output = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True).stdout
+    return sorted({line.split("DLL Name:")[1].strip().lower() for line in output.splitlines() if "DLL Name:" in line})
+
+
+def cpu_name():
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def wine_version():
+    return subprocess.run([e2e.WINE, "--version"], capture_output=True, text=True).stdout.strip()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("output")
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--empty", required=True)
+    parser.add_argument("--command", default="./tools/benchmark.sh")
+    args = parser.parse_args()
+
+    wizard = e2e.built("WIZARD_PROGRAM")
+    wizard_x86 = os.environ.get("WIZARD_PROGRAM_X86", "")
+    root = e2e.work_root("benchmark")
+    display = e2e.Display()
+    base = e2e.Prefix(os.path.join(root, "base"), "en", display)
+    base.stop()
+    prefix = e2e.Prefix(os.path.join(root, "current"), "en", display, base=base.path)
+    # MDAC 2.81 with every component: the run registers 24 stand-in DLLs.
+    scenario = e2e.Scenario("current", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0")
+    prefix.prepare(scenario)
+    run = lambda *a: launcher(prefix, args.launcher, *a)  # noqa: E731
+    wizard_path, empty_path = e2e.windows_path(wizard), e2e.windows_path(args.empty)
+    registered = [path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
+                  for path, register, _ in e2e.CATALOGUE if register]
+
+    # One of each first, so that every measured run finds warm caches.
+    run("startup", empty_path)
+    run("startup", wizard_path)
+    samples = {name: [] for name in ("empty_startup", "wizard_startup", "empty_peak", "wizard_peak",
+                                     "check_versions", "fill_list", "repair", "wizard_peak_after", "register")}
+    for index in range(args.runs):
+        empty = run("startup", empty_path)
+        samples["empty_startup"].append(float(empty["startup_ms"]))
+        samples["empty_peak"].append(int(empty["peak_working_set_startup"]))
+        walk = run("walk", wizard_path)
+        samples["wizard_startup"].append(float(walk["startup_ms"]))
+        samples["wizard_peak"].append(int(walk["peak_working_set_startup"]))
+        samples["check_versions"].append(float(walk["check_versions_ms"]))
+        samples["fill_list"].append(float(walk["fill_file_version_list_ms"]))
+        samples["repair"].append(float(walk["repair_run_ms"]))
+        samples["wizard_peak_after"].append(int(walk["peak_working_set_after_run"]))
+        samples["register"].append(float(run("register", *registered)["register_ms"]))
+        print("run %d of %d done" % (index + 1, args.runs), flush=True)
+    prefix.stop()
+    display.stop()
+
+    m = {name: statistics.median(values) for name, values in samples.items()}
+    spread = {name: (min(values), max(values)) for name, values in samples.items()}
+    startup_ratio = m["wizard_startup"] / m["empty_startup"]
+    overhead = (m["repair"] - FLOOR_MS - m["register"]) / FLOOR_MS
+    sizes = [("MdacRepair.exe, x86", wizard_x86), ("MdacRepair.exe, x64", wizard), ("empty window, x64", args.empty)]
+
+    def yes(ok):
+        return "met" if ok else "**not met**"
+
+    def ms(name):
+        low, high = spread[name]
+        return "%.0f ms (%.0f–%.0f)" % (m[name], low, high)
+
+    def mib(name):
+        return "%.1f MiB" % (m[name] / 1048576.0)
+
+    lines = [
+        "# Benchmark",
+        "",
+        "Figures of one run of `%s` on %s: %s, %d cores; %s; Xvfb without a window"
+        " manager. Each figure is the median of %d runs, measured side by side in the"
+        " same Wine prefix (range in brackets); the x64 programs run, as Wine here runs"
+        " 64-bit programs only." % (args.command, datetime.date.today().isoformat(), cpu_name(),
+                                    os.cpu_count() or 0, wine_version(), args.runs),
+        "",
+        "Times are taken from outside by a launcher program: start-up from"
+        " `CreateProcess` until the window is visible and the process is idle again"
+        " (`WaitForInputIdle`); page transitions from the mouse click on Next until the"
+        " next page is in front; the repair run from the click on the repair button"
+        " until Next is enabled again. The prefix holds MDAC 2.81 with every component"
+        " (stand-in DLLs), so the run registers 24 files; the time their"
+        " `DllRegisterServer` calls take is measured by the launcher making the same"
+        " calls itself.",
+        "",
+        "| Figure | Wizard | Empty window | Ratio or overhead | Target | |",
+        "|---|---|---|---|---|---|",
+        "| Start-up until shown and idle | %s | %s | %.2f× | within 1.25× | %s |"
+        % (ms("wizard_startup"), ms("empty_startup"), startup_ratio, yes(startup_ratio <= 1.25)),
+        "| Peak working set after start-up | %s | %s | %.2f× | | |"
+        % (mib("wizard_peak"), mib("empty_peak"), m["wizard_peak"] / m["empty_peak"]),
+        "| Peak working set after the repair run | %s | | | | |" % mib("wizard_peak_after"),
+        "| Next to the version page (`CheckVersions`) | %s | | | under 50 ms | %s |"
+        % (ms("check_versions"), yes(m["check_versions"] < 50)),
+        "| Next to the repair page (`FillFileVersionList`) | %s | | | under 50 ms | %s |"
+        % (ms("fill_list"), yes(m["fill_list"] < 50)),
+        "| Repair run, wall time | %s | | floor 31 × 200 ms = %d ms | | |" % (ms("repair"), FLOOR_MS),
+        "| `DllRegisterServer` of the 24 files | %s | | | | |" % ms("register"),
+        "| Repair run above floor and registration | %.0f ms | | %.2f %% | under 3 %% | %s |"
+        % (m["repair"] - FLOOR_MS - m["register"], overhead * 100, yes(overhead < 0.03)),
+    ]
+    lines += ["", "| Program | Size | Imported DLLs | Target | |", "|---|---|---|---|---|"]
+    for name, path in sizes:
+        if not path or not os.path.exists(path):
+            continue
+        size = os.path.getsize(path)
+        target = "under 300 KB" if "x86" in name else ""
+        verdict = yes(size < 300 * 1024) if target else ""
+        lines.append("| %s | %d bytes (%.0f KB) | %s | %s | %s |"
+                     % (name, size, size / 1024.0, ", ".join(imports(path)), target, verdict))
+    lines.append("")
+    with open(args.output, "w", encoding="utf-8") as out:
+        out.write("\n".join(lines))
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()
