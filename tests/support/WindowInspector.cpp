@@ -95,13 +95,7 @@ public:
         controls_.clear();
         if (window_ == nullptr) return false;
         threadId_ = ::GetWindowThreadProcessId(window_, &processId_);
-        ::EnumChildWindows(
-            window_,
-            [](HWND child, LPARAM self) -> BOOL {
-                reinterpret_cast<Wizard*>(self)->controls_[::GetDlgCtrlID(child)] = child;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
+        ::EnumChildWindows(window_, &Wizard::CollectControl, reinterpret_cast<LPARAM>(this));
         return true;
     }
 
@@ -165,22 +159,29 @@ public:
     void CloseBox() const;
 
 private:
+    static BOOL CALLBACK CollectControl(HWND child, LPARAM self) {
+        reinterpret_cast<Wizard*>(self)->controls_[::GetDlgCtrlID(child)] = child;
+        return TRUE;
+    }
+
+    struct PopupSearch {
+        const Wizard* self;
+        std::vector<HWND> found;
+    };
+
+    static BOOL CALLBACK CollectPopup(HWND top, LPARAM data) {
+        auto* search = reinterpret_cast<PopupSearch*>(data);
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(top, &process);
+        if (process == search->self->processId_ && top != search->self->window_ && ::IsWindowVisible(top))
+            search->found.push_back(top);
+        return TRUE;
+    }
+
     // Windows of the wizard's process other than the wizard, with their texts.
     void Popups() const {
-        struct Search {
-            const Wizard* self;
-            std::vector<HWND> found;
-        } search{this, {}};
-        ::EnumWindows(
-            [](HWND top, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(data);
-                DWORD process = 0;
-                ::GetWindowThreadProcessId(top, &process);
-                if (process == s->self->processId_ && top != s->self->window_ && ::IsWindowVisible(top))
-                    s->found.push_back(top);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        PopupSearch search{this, {}};
+        ::EnumWindows(&Wizard::CollectPopup, reinterpret_cast<LPARAM>(&search));
         for (HWND popup : search.found) {
             wchar_t className[128] = {};
             ::GetClassNameW(popup, className, static_cast<int>(std::size(className)));

@@ -38,41 +38,41 @@ private:
     LARGE_INTEGER start_{};
 };
 
+// A window search: the key is a process id or a control id.
 struct Search {
-    DWORD processId;
+    DWORD key;
     HWND found;
 };
 
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->key && ::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == nullptr) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindChild(HWND child, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    if (static_cast<DWORD>(::GetDlgCtrlID(child)) == search->key) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND VisibleWindowOf(DWORD processId) {
     Search search{processId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && ::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == nullptr) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 HWND ChildById(HWND parent, int id) {
     Search search{static_cast<DWORD>(id), nullptr};
-    ::EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (static_cast<DWORD>(::GetDlgCtrlID(child)) == s->processId) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumChildWindows(parent, &FindChild, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
