@@ -284,20 +284,19 @@ class Walks(unittest.TestCase):
 
     def repair(self, wizard, scenario_name):
         wizard.click("cmdRepairMDAC")
-        running = wizard.wait_for(lambda s: not s.visible("cmdRepairMDAC"), 5, "the repair run to start")
-        during = wizard.wait_for(lambda s: s.visible("Label2") and s.text("Label2") != "" or s.enabled("cmdWeiter"),
-                                 10, "a file in progress")
-        for state in (running, during):
-            if state.enabled("cmdWeiter"):
-                continue
-            self.assertButtons(state, False, False, False, self.word("close"))
-            self.assertTrue(state.visible("ProgressBar1"))
-            self.assertTrue(state.visible("imgRepairing"))
-            self.assertEqual(state.text("Label1"), " " * 13 + self.msg(150))
+        # The file in progress is shown once the run has set the page up.
+        during = wizard.wait_for(lambda s: s.text("Label2").strip() != "" and s.visible("Label2"), 10,
+                                 "a file in progress")
+        self.assertFalse(during.visible("cmdRepairMDAC"))
+        self.assertButtons(during, False, False, False, self.word("close"))
+        self.assertTrue(during.visible("ProgressBar1"))
+        self.assertTrue(during.visible("imgRepairing"))
+        self.assertEqual(during.text("Label1"), " " * 13 + self.msg(150))
         processing = self.msg(123).split("[*]")[0]
         self.assertTrue(during.text("Label2").startswith(processing), during.text("Label2"))
-        # The run has a floor of 31 x 200 ms.
-        state = wizard.wait_for(lambda s: s.enabled("cmdWeiter"), 30, "the end of the repair run")
+        # The run has a floor of 31 x 200 ms; at its end the focus goes to Next, last.
+        state = wizard.wait_for(lambda s: s.enabled("cmdAbbrechen") and s.focus == "cmdWeiter", 30,
+                                "the end of the repair run")
         self.assertEqual(state.text("Label1"), self.msg(154))
         for name in ("Label16", "optResolved", "optFurtherProblems"):
             self.assertTrue(state.visible(name), name)
@@ -334,8 +333,11 @@ class Walks(unittest.TestCase):
 
     def still_problems_to_file_page(self, wizard, url_number):
         wizard.click("optFurtherProblems")
-        wizard.wait_for(lambda s: True)
-        self.assertEqual(wizard.inspector.checks(), {"optResolved": False, "optFurtherProblems": True})
+        expected = {"optResolved": False, "optFurtherProblems": True}
+        deadline = time.monotonic() + 5
+        while wizard.inspector.checks() != expected and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(wizard.inspector.checks(), expected)
         wizard.click("cmdWeiter")
         state = wizard.wait_page("pic4")
         self.check_file_page(state, url_number)
@@ -392,7 +394,9 @@ class Walks(unittest.TestCase):
         wizard = self.start("current")
         self.next_to_versions(wizard, "current")
         wizard.click("cmdZur\u00fcck")
-        wizard.wait_page("pic1")
+        # Back shows the page first, then disables itself and renames Cancel.
+        wizard.wait_for(lambda s: s.front == "pic1" and s.text("cmdAbbrechen") == self.word("cancel"), 5,
+                        "the welcome page with Cancel")
         self.check_welcome(wizard, first=False)
         # Next checks the versions again, with the same outcome.
         self.next_to_versions(wizard, "current")
