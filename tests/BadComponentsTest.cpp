@@ -89,43 +89,6 @@ const char* BuiltVariable(Component c) {
     }
 }
 
-// Holds a file open without sharing from the locker process while it lives.
-class LockedFile {
-public:
-    explicit LockedFile(const std::wstring& path) {
-        const std::wstring locker = fixtures::BuiltFile("WIZARD_FILE_LOCKER");
-        const std::wstring suffix = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_);
-        const std::wstring readyName = L"Local\\WizardComponentLocked-" + suffix;
-        const std::wstring releaseName = L"Local\\WizardComponentRelease-" + suffix;
-        ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
-        if (locker.empty() || !ready_ || !release_) return;
-        std::wstring command = L"\"" + locker + L"\" \"" + path + L"\" " + readyName + L" " + releaseName;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process))
-            return;
-        ::CloseHandle(process.hThread);
-        process_.reset(process.hProcess);
-        const HANDLE waits[] = {ready_.get(), process_.get()};
-        held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
-    }
-    ~LockedFile() {
-        if (release_) ::SetEvent(release_.get());
-        if (process_) ::WaitForSingleObject(process_.get(), 20000);
-    }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    static inline int counter_ = 0;
-    UniqueKernelHandle ready_, release_, process_;
-    bool held_ = false;
-};
-
 // Rows whose file name Wine also has as a built-in DLL. A file there that
 // fails to load could make Wine load its own instead and register that, so
 // those rows get faults that load.
@@ -183,7 +146,7 @@ protected:
         }
         ASSERT_TRUE(changes_.Place(source, target)) << Narrow(target);
         if (kind == Component::Locked) {
-            locks_.push_back(std::make_unique<LockedFile>(target));
+            locks_.push_back(std::make_unique<fixtures::LockedFile>(target));
             ASSERT_TRUE(locks_.back()->Held()) << "cannot lock " << Narrow(target);
         }
     }
@@ -307,7 +270,7 @@ protected:
     std::wstring log_;
     fixtures::PrefixChanges changes_;
     std::unique_ptr<fixtures::NativeDllOverrides> overrides_;
-    std::vector<std::unique_ptr<LockedFile>> locks_;
+    std::vector<std::unique_ptr<fixtures::LockedFile>> locks_;
     std::vector<std::wstring> directories_;
 };
 

@@ -240,44 +240,6 @@ BadFile RandomFile(std::mt19937& random, int index) {
 
 // ---- holding files locked ---------------------------------------------------------------------
 
-// The file held open without sharing by the locker process while this lives.
-class LockedByOtherProcess {
-public:
-    explicit LockedByOtherProcess(const std::wstring& path) {
-        const std::wstring locker = fixtures::BuiltFile("WIZARD_FILE_LOCKER");
-        if (locker.empty()) return;
-        const std::wstring suffix = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_);
-        const std::wstring readyName = L"Local\\WizardLockReady-" + suffix;
-        const std::wstring releaseName = L"Local\\WizardLockRelease-" + suffix;
-        ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
-        if (!ready_ || !release_) return;
-        std::wstring command = L"\"" + locker + L"\" \"" + path + L"\" " + readyName + L" " + releaseName;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process))
-            return;
-        ::CloseHandle(process.hThread);
-        process_.reset(process.hProcess);
-        const HANDLE waits[] = {ready_.get(), process_.get()};
-        held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
-    }
-    ~LockedByOtherProcess() {
-        if (release_) ::SetEvent(release_.get());
-        if (process_) ::WaitForSingleObject(process_.get(), 20000);
-    }
-    LockedByOtherProcess(const LockedByOtherProcess&) = delete;
-    LockedByOtherProcess& operator=(const LockedByOtherProcess&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    static inline int counter_ = 0;
-    UniqueKernelHandle ready_, release_, process_;
-    bool held_ = false;
-};
-
 // The file held open by this process without sharing while this lives.
 class LockedHere {
 public:
@@ -298,13 +260,13 @@ private:
 class CaseLock {
 public:
     CaseLock(Lock lock, const std::wstring& path) {
-        if (lock == Lock::OtherProcess) other_ = std::make_unique<LockedByOtherProcess>(path);
+        if (lock == Lock::OtherProcess) other_ = std::make_unique<fixtures::LockedFile>(path);
         if (lock == Lock::ThisProcess) here_ = std::make_unique<LockedHere>(path);
     }
     bool Held() const { return (!other_ || other_->Held()) && (!here_ || here_->Held()); }
 
 private:
-    std::unique_ptr<LockedByOtherProcess> other_;
+    std::unique_ptr<fixtures::LockedFile> other_;
     std::unique_ptr<LockedHere> here_;
 };
 

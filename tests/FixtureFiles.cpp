@@ -524,4 +524,31 @@ std::vector<std::wstring> CatalogueFileNames() {
     return names;
 }
 
+LockedFile::LockedFile(const std::wstring& path) {
+    static int counter = 0;
+    const std::wstring locker = BuiltFile("WIZARD_FILE_LOCKER");
+    if (locker.empty()) return;
+    const std::wstring suffix = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    const std::wstring readyName = L"Local\\WizardLockReady-" + suffix;
+    const std::wstring releaseName = L"Local\\WizardLockRelease-" + suffix;
+    ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+    release_.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+    if (!ready_ || !release_) return;
+    std::wstring command = L"\"" + locker + L"\" \"" + path + L"\" " + readyName + L" " + releaseName;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    UniqueKernelHandle thread(process.hThread);
+    process_.reset(process.hProcess);
+    const HANDLE waits[] = {ready_.get(), process_.get()};
+    held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
+}
+
+LockedFile::~LockedFile() {
+    if (release_) ::SetEvent(release_.get());
+    if (process_) ::WaitForSingleObject(process_.get(), 20000);
+}
+
 }  // namespace fixtures

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "winsupport/Handles.h"
 #include <vector>
 
 namespace fixtures {
@@ -132,5 +134,20 @@ std::wstring SystemDirectory();
 std::wstring CataloguePath(const CatalogueFile& file);
 // The catalogue's file names, for NativeDllOverrides.
 std::vector<std::wstring> CatalogueFileNames();
+
+// Holds a file open without sharing, from the locker helper process, while it
+// lives; another process's lock is what a running program holds on its DLLs.
+class LockedFile {
+public:
+    explicit LockedFile(const std::wstring& path);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    UniqueKernelHandle ready_, release_, process_;
+    bool held_ = false;
+};
 
 }  // namespace fixtures

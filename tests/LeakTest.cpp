@@ -270,42 +270,6 @@ std::string Difference(const std::set<std::wstring>& before, const std::set<std:
     return text;
 }
 
-// Holds a file open without sharing from the locker process while it lives.
-class LockedFile {
-public:
-    explicit LockedFile(const std::wstring& path) {
-        const std::wstring locker = fixtures::BuiltFile("WIZARD_FILE_LOCKER");
-        const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
-        const std::wstring readyName = L"Local\\WizardLeakLocked-" + suffix;
-        const std::wstring releaseName = L"Local\\WizardLeakRelease-" + suffix;
-        ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
-        if (locker.empty() || !ready_ || !release_) return;
-        std::wstring command = L"\"" + locker + L"\" \"" + path + L"\" " + readyName + L" " + releaseName;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process))
-            return;
-        ::CloseHandle(process.hThread);
-        process_.reset(process.hProcess);
-        const HANDLE waits[] = {ready_.get(), process_.get()};
-        held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
-    }
-    ~LockedFile() {
-        if (release_) ::SetEvent(release_.get());
-        if (process_) ::WaitForSingleObject(process_.get(), 20000);
-    }
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    UniqueKernelHandle ready_, release_, process_;
-    bool held_ = false;
-};
-
 class LeakOfInput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -331,7 +295,7 @@ TEST_F(LeakOfInput, RegisterDllKeepsNothingOfFaultyComponents) {
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_32BIT", thirtyTwoBit));
     ASSERT_TRUE(fixtures::CreateDirectories(directory));
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN", locked));
-    const LockedFile lock(locked);
+    const fixtures::LockedFile lock(locked);
     ASSERT_TRUE(lock.Held());
     struct Case {
         const char* what;
