@@ -2,14 +2,18 @@
 
 #include "app/VersionCheck.h"
 
-#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 double VersionNumber(std::wstring_view text) {
     size_t position = 0;
     while (position < text.size() && (text[position] == L' ' || text[position] == L'\t')) ++position;
+    // strtod reads the C library's decimal point, which is "." unless someone
+    // changed the locale; the text's "." is handed over as whatever it is.
+    const std::string_view point = std::localeconv()->decimal_point;
     std::string number;
     bool seenPoint = false;
     bool seenDigit = false;
@@ -17,16 +21,17 @@ double VersionNumber(std::wstring_view text) {
         const wchar_t c = text[position];
         if (c >= L'0' && c <= L'9') {
             seenDigit = true;
+            number.push_back(static_cast<char>(c));
         } else if (c == L'.' && !seenPoint) {
             seenPoint = true;
+            number.append(point);
         } else {
             break;
         }
-        number.push_back(static_cast<char>(c));
     }
     if (!seenDigit) return 0;
-    // from_chars reads "." as the decimal point in every locale.
-    double value = 0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-    return result.ec == std::errc() ? value : 0;
+    // Correctly rounded, as the thresholds it is compared with are; too many
+    // digits for a double is no usable version number.
+    const double value = std::strtod(number.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0;
 }

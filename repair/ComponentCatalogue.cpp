@@ -5,6 +5,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "app/frmMain.h"
+#include "winsupport/DecimalText.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -81,8 +82,8 @@ ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
         entry.VersionMinor = LOWORD(info.dwFileVersionMS);
         entry.VersionBuild = HIWORD(info.dwFileVersionLS);
         entry.FilePath = path;
-        entry.FileVersion = std::to_wstring(entry.VersionMajor) + L"." + std::to_wstring(entry.VersionMinor) + L"." +
-                            std::to_wstring(entry.VersionBuild);
+        entry.FileVersion = DecimalText(entry.VersionMajor) + L"." + DecimalText(entry.VersionMinor) + L"." +
+                            DecimalText(entry.VersionBuild);
     } else {
         entry.FilePath = LoadMessage(msg::NotAvailable);
         entry.FileVersion = L"N/A";

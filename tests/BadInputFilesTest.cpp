@@ -385,7 +385,8 @@ TEST_F(BadInputFiles, TheReaderChecksTheRootBlockItself) {
           0x1b, 0x41, 0x69, 0x4d, 0x67, 0xf6, 0x72, 0x03, 0x70, 0xe0, 0x3f, 0x8e}},
         {"a record of 12 bytes claimed as 52", RootBlock(52, std::vector<BYTE>(record.begin(), record.begin() + 12))},
         {"a block length that ends inside the record", RootBlock(52, record, kRecordOffset + 51)},
-        {"a block length beyond the resource", RootBlock(52, record, 4000)},
+        // The first read takes 8 KiB; the second one no more than the resource.
+        {"a block length beyond what was read", RootBlock(52, record, 40000)},
         {"a record without its signature", RootBlock(52, std::vector<BYTE>(52, 0))},
         {"another key", withKey(L"VS_VERSION_INFX")},
         {"an ANSI key", withKey(L"\x5356\x565f\x5245")},

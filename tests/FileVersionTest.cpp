@@ -226,6 +226,50 @@ TEST_F(FileVersionTest, ShortOrBrokenRecordsAreNotRead) {
     }
 }
 
+// A root block of the given total length: the record, then child bytes.
+std::vector<BYTE> GrownBlob(size_t length, WORD build) {
+    std::vector<BYTE> blob = fixtures::VersionResource(2, 81, build, 0);
+    blob.resize(length, 0);
+    blob[0] = static_cast<BYTE>(length & 0xFF);
+    blob[1] = static_cast<BYTE>(length >> 8);
+    return blob;
+}
+
+TEST_F(FileVersionTest, BlocksOfAnySizeAreReadWhole) {
+    // The reader takes a first look with a buffer of its own size; blocks
+    // either side of it, and up to the largest a block can say it has.
+    const size_t lengths[] = {4096, 8191, 8192, 8193, 20000, 65532};
+    int index = 0;
+    for (size_t length : lengths) {
+        SCOPED_TRACE("block of " + std::to_string(length) + " bytes");
+        const auto build = static_cast<WORD>(1000 + ++index);
+        const std::wstring file = InScratch(L"grown" + std::to_wstring(index) + L".dll");
+        ASSERT_TRUE(fixtures::InstallStandIn(file, 4, 0, 8015, 0));
+        ASSERT_TRUE(fixtures::StampRawVersionResource(file, GrownBlob(length, build)));
+        VS_FIXEDFILEINFO info = SentinelRecord();
+        ASSERT_TRUE(ReadFixedFileInfo(file, info));
+        EXPECT_EQ(info.dwFileVersionLS, static_cast<DWORD>(build) << 16);
+        EXPECT_EQ(GetFileVersionText(file, false), L"2.81." + std::to_wstring(build));
+    }
+
+    // A block that claims more than the resource holds, beyond the first
+    // look, is not read: the second read is only as long as the resource.
+    const size_t claims[] = {30000, 65535};
+    for (size_t claim : claims) {
+        SCOPED_TRACE("200 bytes claiming " + std::to_string(claim));
+        std::vector<BYTE> blob = GrownBlob(200, 1117);
+        blob[0] = static_cast<BYTE>(claim & 0xFF);
+        blob[1] = static_cast<BYTE>(claim >> 8);
+        const std::wstring file = InScratch(L"claims" + std::to_wstring(claim) + L".dll");
+        ASSERT_TRUE(fixtures::InstallStandIn(file, 4, 0, 8015, 0));
+        ASSERT_TRUE(fixtures::StampRawVersionResource(file, blob));
+        VS_FIXEDFILEINFO info = SentinelRecord();
+        EXPECT_FALSE(ReadFixedFileInfo(file, info));
+        EXPECT_TRUE(IsSentinel(info));
+        EXPECT_EQ(GetFileVersionText(file, false), NotAvailableText());
+    }
+}
+
 TEST_F(FileVersionTest, TheBlobBuilderMatchesTheRecordLayout) {
     // The broken cases above cut records out of this blob at a fixed offset.
     const std::vector<BYTE> blob = fixtures::VersionResource(4, 0, 8015, 7);

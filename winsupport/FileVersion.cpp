@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/MessageCatalogue.h"
+#include "winsupport/DecimalText.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -16,6 +17,17 @@ namespace {
 // then the fixed record.
 constexpr wchar_t kRootKey[] = L"VS_VERSION_INFO";
 constexpr size_t kRecordOffset = 40;
+// The components' own blocks take one or two KiB.
+constexpr size_t kUsualBlockSize = 8192;
+
+size_t Word(const std::vector<BYTE>& block, size_t at) {
+    return at + 1 < block.size() ? static_cast<size_t>(block[at] | block[at + 1] << 8) : 0;
+}
+
+// What the root block says its length is, 0 if not even that was read.
+size_t BlockLength(const std::vector<BYTE>& block) {
+    return Word(block, 0);
+}
 
 // The fixed record of the root block, checked against the block itself:
 // VerQueryValue trusts the lengths of a malformed block and then points
@@ -23,7 +35,7 @@ constexpr size_t kRecordOffset = 40;
 bool RootRecord(const std::vector<BYTE>& block, VS_FIXEDFILEINFO& info) {
     constexpr size_t kRecordEnd = kRecordOffset + sizeof(VS_FIXEDFILEINFO);
     if (block.size() < kRecordEnd) return false;
-    const auto word = [&block](size_t at) { return static_cast<size_t>(block[at] | block[at + 1] << 8); };
+    const auto word = [&block](size_t at) { return Word(block, at); };
     // The record lies inside the block, and the block inside what was read.
     if (word(0) < kRecordEnd || word(0) > block.size() || word(2) < sizeof(VS_FIXEDFILEINFO)) return false;
     for (size_t i = 0; i < std::size(kRootKey); ++i) {
@@ -41,11 +53,18 @@ bool RootRecord(const std::vector<BYTE>& block, VS_FIXEDFILEINFO& info) {
 
 bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info) {
     const std::string ansiPath = ToAnsi(path);
-    DWORD handle = 0;
-    const DWORD size = ::GetFileVersionInfoSizeA(ansiPath.c_str(), &handle);
-    if (size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    if (!::GetFileVersionInfoA(ansiPath.c_str(), handle, size, buffer.data())) return false;
+    // One read into a buffer that holds any ordinary version resource: asking
+    // for the size first would map the file twice. The read is cut to the
+    // buffer, so a larger block is read again at its own size.
+    std::vector<BYTE> buffer(kUsualBlockSize);
+    if (!::GetFileVersionInfoA(ansiPath.c_str(), 0, static_cast<DWORD>(buffer.size()), buffer.data())) return false;
+    if (BlockLength(buffer) > buffer.size()) {
+        DWORD handle = 0;
+        const DWORD size = ::GetFileVersionInfoSizeA(ansiPath.c_str(), &handle);
+        if (size == 0) return false;
+        buffer.assign(size, 0);
+        if (!::GetFileVersionInfoA(ansiPath.c_str(), handle, size, buffer.data())) return false;
+    }
     return RootRecord(buffer, info);
 }
 
@@ -56,6 +75,6 @@ std::wstring GetFileVersionText(const std::wstring& path, bool buildOnly) {
     const unsigned minor = LOWORD(info.dwFileVersionMS);
     const unsigned build = HIWORD(info.dwFileVersionLS);
     const unsigned revision = LOWORD(info.dwFileVersionLS);
-    if (buildOnly) return std::to_wstring(revision != 0 ? revision : build);
-    return std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." + std::to_wstring(build);
+    if (buildOnly) return DecimalText(revision != 0 ? revision : build);
+    return DecimalText(major) + L"." + DecimalText(minor) + L"." + DecimalText(build);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "winsupport/DecimalText.h"
 #include "winsupport/RaisedError.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::wstring FillPlaceholders(std::wstring format, const TaggedValueList& values
         const size_t close = text.find(L']', open + 1);
         if (close == std::wstring::npos) {
             throw RaisedError(kPlaceholderMissingBracket, L"printf",
-                              L"Missing ']' after '[' at position " + std::to_wstring(open + 1) + L"!");
+                              L"Missing ']' after '[' at position " + DecimalText(open + 1) + L"!");
         }
         std::wstring content = text.substr(open + 1, close - open - 1);
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "winsupport/DecimalText.h"
 #include "winsupport/Handles.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/TextCodec.h"
@@ -43,7 +44,7 @@ std::wstring ErrorSource() {
 }
 
 std::wstring RootText(HKEY root) {
-    return std::to_wstring(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(root)));
+    return DecimalText(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(root)));
 }
 
 // An empty owner when the key cannot be opened; each caller decides whether that is an error.

@@ -1,0 +1,25 @@
+#pragma once
+// Decimal digits of a number. std::to_wstring would link the C library's wide
+// formatting, a large part of this small program, for this alone.
+
+#include <string>
+#include <type_traits>
+
+template <typename Integer>
+std::wstring DecimalText(Integer value) {
+    static_assert(std::is_integral_v<Integer>, "DecimalText writes whole numbers");
+    using Unsigned = std::make_unsigned_t<Integer>;
+    // Counted as unsigned, so that the most negative number has a magnitude.
+    const bool negative = value < 0;
+    Unsigned magnitude = static_cast<Unsigned>(value);
+    if (negative) magnitude = static_cast<Unsigned>(Unsigned{0} - magnitude);
+    wchar_t digits[24];
+    wchar_t* const end = digits + sizeof digits / sizeof digits[0];
+    wchar_t* first = end;
+    do {
+        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude = static_cast<Unsigned>(magnitude / 10);
+    } while (magnitude != 0);
+    if (negative) *--first = L'-';
+    return std::wstring(first, end);
+}
