@@ -100,7 +100,7 @@ class BadComponents : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string profile = harness::Profile();
-        if (profile != "" && profile != "en" && profile != "de")
+        if (!profile.empty() && profile != "en" && profile != "de")
             GTEST_SKIP() << "components do not depend on the Windows version or the screen: run in en and de";
         ASSERT_FALSE(fixtures::CommonFilesDirectory().empty());
         if (fixtures::BuiltFile("WIZARD_STAND_IN_32BIT").empty())

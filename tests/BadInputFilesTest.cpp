@@ -299,7 +299,7 @@ class BadInputFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string profile = harness::Profile();
-        if (profile != "" && profile != "en" && profile != "de")
+        if (!profile.empty() && profile != "en" && profile != "de")
             GTEST_SKIP() << "files do not depend on the Windows version or the screen: run in en and de";
         ASSERT_FALSE(fixtures::CommonFilesDirectory().empty());
         scratch_ = fixtures::NewScratchDirectory();

@@ -318,6 +318,7 @@ protected:
     // The rows as "name | version | path | image".
     std::vector<std::wstring> Rows() const {
         std::vector<std::wstring> rows;
+        rows.reserve(static_cast<size_t>(Count()));
         for (int item = 0; item < Count(); ++item)
             rows.push_back(Text(item, 0) + L" | " + Text(item, 1) + L" | " + Text(item, 2) + L" | " +
                            std::to_wstring(Image(item)));

@@ -193,8 +193,9 @@ std::vector<BYTE> VersionBlob(WORD valueLength, size_t valueBytes) {
     }
     blob.insert(blob.end(), {0, 0, 0, 0});  // the key's terminator, then padding to 32 bits
     const std::vector<BYTE> fixed = fixtures::VersionResource(4, 0, 8015, 0);
-    const size_t fixedOffset = 40;  // where VersionResource puts the record
-    blob.insert(blob.end(), fixed.begin() + fixedOffset, fixed.begin() + fixedOffset + valueBytes);
+    const std::ptrdiff_t fixedOffset = 40;  // where VersionResource puts the record
+    const auto recordStart = fixed.begin() + fixedOffset;
+    blob.insert(blob.end(), recordStart, recordStart + static_cast<std::ptrdiff_t>(valueBytes));
     blob[0] = static_cast<BYTE>(blob.size());
     blob[2] = static_cast<BYTE>(valueLength);
     return blob;

@@ -318,7 +318,7 @@ std::wstring NewScratchDirectory() {
     if (!base.empty() && base.back() == L'\\') base.pop_back();
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path =
+        std::wstring path =
             base + L"\\wizard-scratch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
         if (::CreateDirectoryW(path.c_str(), nullptr)) return path;
     }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,9 +38,13 @@ constexpr std::int32_t kUntouched = 77;
 const HKEY kBogusRoot = reinterpret_cast<HKEY>(static_cast<std::intptr_t>(0x12345));
 const std::wstring kBogusRootText = L"74565";
 
+std::string HexByte(unsigned char byte) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
 // A readable form that also names the kind, so that a wrong kind shows as a difference.
 std::string Show(const TaggedValue& value) {
-    char buffer[32];
     switch (value.Kind()) {
         case ValueKind::Empty:
             return "Empty";
@@ -62,8 +65,7 @@ std::string Show(const TaggedValue& value) {
             size_t shown = 0;
             for (const std::uint8_t byte : *value.As<ByteArray>()) {
                 if (++shown > 32) return text + " ...";
-                std::snprintf(buffer, sizeof(buffer), " %02x", byte);
-                text += buffer;
+                text += " " + HexByte(byte);
             }
             return text;
         }
@@ -73,11 +75,7 @@ std::string Show(const TaggedValue& value) {
 
 std::string Hex(const std::string& bytes) {
     std::string text;
-    char buffer[8];
-    for (const char c : bytes) {
-        std::snprintf(buffer, sizeof(buffer), "%02x ", static_cast<unsigned char>(c));
-        text += buffer;
-    }
+    for (const char c : bytes) text += HexByte(static_cast<unsigned char>(c)) + " ";
     return text;
 }
 

@@ -235,6 +235,7 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
 
     // Every entry, skipped ones too, had its status line, in catalogue order.
     std::vector<std::wstring> expectedStatus;
+    expectedStatus.reserve(catalogue.size());
     for (const auto& file : catalogue) expectedStatus.push_back(StatusOf(fixtures::CataloguePath(file)));
     const std::vector<std::wstring> statusSeen = StatusSequence(samples);
     EXPECT_EQ(statusSeen.size(), expectedStatus.size()) << "status lines seen";
@@ -374,7 +375,7 @@ bool NamesFile(const std::wstring& server, const std::wstring& fileName) {
 
 // A class that the prefix's own OLE DB core registers for itself.
 std::wstring ClassRegisteredByOledb32() {
-    const std::wstring preferred = L"{2206CDB0-19C1-11D1-89E0-00C04FD7A829}";
+    std::wstring preferred = L"{2206CDB0-19C1-11D1-89E0-00C04FD7A829}";
     if (NamesFile(InprocServer(preferred), L"oledb32.dll")) return preferred;
     HKEY classes = nullptr;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &classes) != ERROR_SUCCESS) return {};

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace fuzz {
 
@@ -32,21 +33,21 @@ inline std::wstring Widen(std::string_view bytes) {
 inline std::string Show(std::wstring_view text) {
     std::string shown = "\"";
     for (const wchar_t c : text) {
-        const auto code = static_cast<std::uint32_t>(c);
+        const auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
         if (code >= 0x20 && code < 0x7F && c != L'\\' && c != L'"') {
             shown.push_back(static_cast<char>(c));
         } else {
             char escaped[16];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(code));
-            shown += escaped;
+            if (std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(code)) > 0) shown += escaped;
         }
     }
     return shown + "\"";
 }
 
 [[noreturn]] inline void Fail(const std::string& what, const std::string& found, const std::string& expected) {
-    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  found:    %s\n  expected: %s\n", what.c_str(), found.c_str(),
-                 expected.c_str());
+    // Nothing to do if even this cannot be written: the abort is the finding.
+    (void)std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n  found:    %s\n  expected: %s\n", what.c_str(), found.c_str(),
+                       expected.c_str());
     std::abort();
 }
 

@@ -1,8 +1,19 @@
 // The yardstick for the wizard's start-up: a program that only shows an empty
 // window with the wizard's frame style and client size (488 x 324 at 96 dpi),
 // centred, and ends when it is closed.
+// Built with WITH_WIZARD_LIBRARIES it also starts what every wizard start
+// needs before its first control: the same system DLLs, OLE, and version 6 of
+// the common controls (through the wizard's own manifest). The difference to
+// the plain build is the price of those; the rest of the wizard's start-up is
+// its own work.
 
 #include <windows.h>
+#ifdef WITH_WIZARD_LIBRARIES
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#endif
 
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -14,7 +25,30 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 }  // namespace
 
+#ifdef WITH_WIZARD_LIBRARIES
+// Never true: the calls only make the program import what the wizard imports.
+bool ImportsOnly() {
+    return ::GetTickCount() == 0 && ::GetCurrentProcessId() == 0;
+}
+
+void UseWizardLibraries() {
+    ::InitCommonControls();
+    if (ImportsOnly()) {
+        char path[MAX_PATH];
+        ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, 0, path);
+        ::ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+        ::GetFileVersionInfoSizeA(path, nullptr);
+        ::SysFreeString(nullptr);
+        ::RegCloseKey(HKEY_CURRENT_USER);
+    }
+}
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#ifdef WITH_WIZARD_LIBRARIES
+    const bool ole = SUCCEEDED(::OleInitialize(nullptr));
+    UseWizardLibraries();
+#endif
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &WindowProc;
@@ -44,5 +78,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
+#ifdef WITH_WIZARD_LIBRARIES
+    if (ole) ::OleUninitialize();
+#endif
     return 0;
 }

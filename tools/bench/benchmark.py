@@ -2,7 +2,7 @@
 """Measures the wizard under Wine on a private Xvfb display and writes the
 figures as a Markdown table.
 
-Usage: benchmark.py OUTPUT.md --runs N --launcher EXE --empty EXE
+Usage: benchmark.py OUTPUT.md --runs N --launcher EXE --empty EXE --empty-libraries EXE
 Needs the environment of the end-to-end walks (WIZARD_PROGRAM,
 WIZARD_FIXTURE_TOOL, WIZARD_WINDOW_INSPECTOR, WIZARD_STAND_IN) and
 WIZARD_PROGRAM_X86 for the size of the 32-bit program.
@@ -62,6 +62,7 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--empty", required=True)
+    parser.add_argument("--empty-libraries", required=True)
     parser.add_argument("--command", default="./tools/benchmark.sh")
     args = parser.parse_args()
 
@@ -77,18 +78,21 @@ def main():
     prefix.prepare(scenario)
     run = lambda *a: launcher(prefix, args.launcher, *a)  # noqa: E731
     wizard_path, empty_path = e2e.windows_path(wizard), e2e.windows_path(args.empty)
+    libraries_path = e2e.windows_path(args.empty_libraries)
     registered = [path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
                   for path, register, _ in e2e.CATALOGUE if register]
 
     # One of each first, so that every measured run finds warm caches.
     run("startup", empty_path)
+    run("startup", libraries_path)
     run("startup", wizard_path)
-    samples = {name: [] for name in ("empty_startup", "wizard_startup", "empty_peak", "wizard_peak",
-                                     "check_versions", "fill_list", "repair", "wizard_peak_after", "register")}
+    samples = {name: [] for name in ("empty_startup", "libraries_startup", "wizard_startup", "empty_peak",
+                                     "wizard_peak", "check_versions", "fill_list", "repair", "wizard_peak_after", "register")}
     for index in range(args.runs):
         empty = run("startup", empty_path)
         samples["empty_startup"].append(float(empty["startup_ms"]))
         samples["empty_peak"].append(int(empty["peak_working_set_startup"]))
+        samples["libraries_startup"].append(float(run("startup", libraries_path)["startup_ms"]))
         walk = run("walk", wizard_path)
         samples["wizard_startup"].append(float(walk["startup_ms"]))
         samples["wizard_peak"].append(int(walk["peak_working_set_startup"]))
@@ -139,6 +143,8 @@ def main():
         "|---|---|---|---|---|---|",
         "| Start-up until shown and idle | %s | %s | %.2f× | within 1.25× | %s |"
         % (ms("wizard_startup"), ms("empty_startup"), startup_ratio, yes(startup_ratio <= 1.25)),
+        "| Start-up of the empty window with the wizard's DLLs, OLE and common controls 6 | | %s | %.2f× | | |"
+        % (ms("libraries_startup"), m["libraries_startup"] / m["empty_startup"]),
         "| Peak working set after start-up | %s | %s | %.2f× | | |"
         % (mib("wizard_peak"), mib("empty_peak"), m["wizard_peak"] / m["empty_peak"]),
         "| Peak working set after the repair run | %s | | | | |" % mib("wizard_peak_after"),
