@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
@@ -34,6 +35,7 @@ namespace {
 
 using harness::Localized;
 using harness::WindowText;
+using pagetext::JetDescription;
 
 constexpr std::uint32_t kSeed = 0xF11E5u;
 
@@ -410,25 +412,6 @@ TEST_F(BadInputFiles, TheReaderChecksTheRootBlockItself) {
 }
 
 // ---- the Jet engine on the version page ----------------------------------------------------------
-
-std::wstring JetText(const std::wstring& version) {
-    return Localized(L"The installed version of the Microsoft Jet database module is " + version + L".",
-                     L"Die installierte Version des Microsoft Jet Datenbankmoduls ist " + version + L".");
-}
-
-std::wstring JetDescription(const std::wstring& version, bool latest) {
-    if (latest) {
-        return JetText(version) + L"\r" +
-               Localized(L"This is the latest version of Jet. No update is required.",
-                         L"Dies ist die neueste verf\u00fcgbare Version von Jet; kein Update wird ben\u00f6tigt.");
-    }
-    return JetText(version) +
-           Localized(L"There is a newer version available to which you should update.",
-                     L" Es gibt eine neuere Version, auf die Sie aktualisieren sollten.") +
-           Localized(L"\n\nIf possible, first install the recommended update, which you can download here:",
-                     L"\n\nWenn m\u00f6glich, installieren Sie bitte zun\u00e4chst die genannten Updates, die Sie "
-                     L"z.B. hier herunterladen k\u00f6nnen:");
-}
 
 // The build number the verdict goes by: the revision when it is not 0.
 bool JetIsLatest(const Version& v) {

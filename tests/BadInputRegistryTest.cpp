@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/cRegistry.h"
@@ -404,25 +405,6 @@ TEST_F(BadInputRegistry, TheRegistryClassReadsEveryRandomValueExactly) {
 
 // ---- the version page ---------------------------------------------------------------------------
 
-std::wstring MdacText(const std::wstring& prefix) {
-    return Localized(L"According to the Windows registry, you have MDAC " + prefix + L" installed.",
-                     L"Laut Windows-Systemregistrierung ist auf Ihrem System MDAC " + prefix + L" installiert.");
-}
-const std::wstring kMdacLatest = L"\nThis is the latest version of MDAC. No update is required.";
-const std::wstring kMdacLatestDe =
-    L" Dies ist die neueste verf\u00fcgbare MDAC-Version; kein Update wird ben\u00f6tigt.";
-const std::wstring kXpHint =
-    L"We recommend installing Windows XP Service Pack 2 to get the latest version 2.81 of MDAC.";
-const std::wstring kXpHintDe =
-    L" Wir empfehlen Ihnen die Installation von Windows XP Service Pack 2, um die neueste MDAC-Version 2.81 zu "
-    L"erhalten.";
-const std::wstring kNewerMdac =
-    L"There is a newer MDAC version available, which we recommend to install. You can download it after clicking "
-    L"the link below.";
-const std::wstring kNewerMdacDe =
-    L"Es ist eine neuere MDAC-Version bei Microsoft verf\u00fcgbar, die Sie nach Klick auf den Link unten "
-    L"herunterladen k\u00f6nnen.";
-
 // The label's text after the round trip through the ANSI code page.
 std::wstring AsShown(const std::wstring& text) {
     if (text.empty()) return text;
@@ -458,10 +440,11 @@ bool IsLatest(const std::wstring& prefix) {
 }
 
 std::wstring ExpectedMdacDescription(const std::wstring& prefix) {
-    std::wstring text = MdacText(AsShown(prefix));
-    if (IsLatest(prefix)) return text + Localized(kMdacLatest, kMdacLatestDe);
-    if (harness::Profile() == "xp") return text + Localized(kXpHint, kXpHintDe);
-    return text + L" " + Localized(kNewerMdac, kNewerMdacDe);
+    using pagetext::MdacVerdict;
+    const MdacVerdict verdict = IsLatest(prefix)
+                                    ? MdacVerdict::Latest
+                                    : (harness::Profile() == "xp" ? MdacVerdict::XpHint : MdacVerdict::Newer);
+    return pagetext::MdacDescription(AsShown(prefix), verdict);
 }
 
 // Values picked by hand: empty, short, unterminated, with NULs, numbers,

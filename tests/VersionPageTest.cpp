@@ -9,12 +9,17 @@
 
 #include "app/VersionCheck.h"
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 
 namespace {
 
 using harness::Localized;
 using harness::WindowText;
+using pagetext::DownloadUrl;
+using pagetext::JetDescription;
+using pagetext::MdacDescription;
+using pagetext::MdacVerdict;
 
 // ---- reading a number out of a version text -----------------------------------------
 
@@ -56,49 +61,6 @@ TEST(VersionNumber, ReadsTheLeadingDecimalNumber) {
 // ---- the page -------------------------------------------------------------------------------
 
 const wchar_t kDataAccessKey[] = L"Software\\Microsoft\\DataAccess";
-
-std::wstring MdacText(const std::wstring& prefix) {
-    return Localized(L"According to the Windows registry, you have MDAC " + prefix + L" installed.",
-                     L"Laut Windows-Systemregistrierung ist auf Ihrem System MDAC " + prefix + L" installiert.");
-}
-std::wstring JetText(const std::wstring& version) {
-    return Localized(L"The installed version of the Microsoft Jet database module is " + version + L".",
-                     L"Die installierte Version des Microsoft Jet Datenbankmoduls ist " + version + L".");
-}
-const std::wstring kMdacLatest = L"\nThis is the latest version of MDAC. No update is required.";
-const std::wstring kMdacLatestDe =
-    L" Dies ist die neueste verf\u00fcgbare MDAC-Version; kein Update wird ben\u00f6tigt.";
-const std::wstring kXpHint =
-    L"We recommend installing Windows XP Service Pack 2 to get the latest version 2.81 of MDAC.";
-const std::wstring kXpHintDe =
-    L" Wir empfehlen Ihnen die Installation von Windows XP Service Pack 2, um die neueste MDAC-Version 2.81 zu "
-    L"erhalten.";
-const std::wstring kNewerMdac =
-    L"There is a newer MDAC version available, which we recommend to install. You can download it after clicking "
-    L"the link below.";
-const std::wstring kNewerMdacDe =
-    L"Es ist eine neuere MDAC-Version bei Microsoft verf\u00fcgbar, die Sie nach Klick auf den Link unten "
-    L"herunterladen k\u00f6nnen.";
-const std::wstring kJetLatest = L"This is the latest version of Jet. No update is required.";
-const std::wstring kJetLatestDe =
-    L"Dies ist die neueste verf\u00fcgbare Version von Jet; kein Update wird ben\u00f6tigt.";
-const std::wstring kNewerJet = L"There is a newer version available to which you should update.";
-const std::wstring kNewerJetDe = L" Es gibt eine neuere Version, auf die Sie aktualisieren sollten.";
-const std::wstring kInstallFirst =
-    L"\n\nIf possible, first install the recommended update, which you can download here:";
-const std::wstring kInstallFirstDe =
-    L"\n\nWenn m\u00f6glich, installieren Sie bitte zun\u00e4chst die genannten Updates, die Sie z.B. hier "
-    L"herunterladen k\u00f6nnen:";
-const std::wstring kContinueHint =
-    L"Click Next to verify and, if necessary, repair the MDAC files.\nMost MDAC problems are resolved this way.";
-const std::wstring kContinueHintDe =
-    L"Klicken Sie auf \"Weiter\", um die MDAC-Dateien zu \u00fcberpr\u00fcfen und ggf. zu reparieren. Dies l\u00f6st "
-    L"MDAC-Probleme in vielen F\u00e4llen.";
-
-std::wstring DownloadUrl() {
-    return Localized(L"https://www.velmorant.example/en/download/mdac.html",
-                     L"https://www.velmorant.example/de/download/mdac.html");
-}
 
 int PxY(int twips) {
     WindowDC screen(nullptr);
@@ -194,20 +156,12 @@ TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
         EXPECT_EQ(form->WizardStep, 2);
         EXPECT_EQ(form->MdacVersionPrefix, o.prefix);
 
-        std::wstring mdac = MdacText(o.prefix);
-        if (o.mdacLatest) {
-            mdac += Localized(kMdacLatest, kMdacLatestDe);
-        } else if (xp) {
-            mdac += Localized(kXpHint, kXpHintDe);
-        } else {
-            mdac += L" " + Localized(kNewerMdac, kNewerMdacDe);
-        }
-        EXPECT_EQ(WindowText(C(lblMDACVerDescr)), mdac);
+        const MdacVerdict verdict =
+            o.mdacLatest ? MdacVerdict::Latest : (xp ? MdacVerdict::XpHint : MdacVerdict::Newer);
+        EXPECT_EQ(WindowText(C(lblMDACVerDescr)), MdacDescription(o.prefix, verdict));
 
         const std::wstring version = o.jetVersion ? o.jetVersion : Localized(L"Not available", L"Nicht vorhanden");
-        const std::wstring jet = JetText(version) + (o.jetLatest ? L"\r" + Localized(kJetLatest, kJetLatestDe)
-                                                                 : Localized(kNewerJet, kNewerJetDe) +
-                                                                       Localized(kInstallFirst, kInstallFirstDe));
+        const std::wstring jet = JetDescription(version, o.jetLatest);
         EXPECT_EQ(WindowText(C(lblJetVerDescr)), jet);
 
         EXPECT_EQ(Shown(imgMDACVerOK), o.mdacLatest);
@@ -224,7 +178,7 @@ TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
             EXPECT_EQ(Top(lblDownloadMDAC), PxY(o.jetLatest ? 2115 : 3860));
             EXPECT_EQ(harness::RectInParent(C(lblDownloadMDAC)).left, PxX(780));
         } else {
-            EXPECT_EQ(WindowText(C(lblVersionsContinue)), Localized(kContinueHint, kContinueHintDe));
+            EXPECT_EQ(WindowText(C(lblVersionsContinue)), pagetext::ContinueHint());
             EXPECT_TRUE(form->LinkUrl.empty());
         }
         // Without the link the Jet block moves up by 100 twips; its warning icon stays.
@@ -253,8 +207,8 @@ TEST_F(VersionPage, ARunAfterBackKeepsWhatTheEarlierRunChanged) {
     harness::ClickWithMouse(C(cmdZurück));
     harness::Pump(*form, 60);
     Next();
-    EXPECT_EQ(WindowText(C(lblMDACVerDescr)), MdacText(L"2.81") + Localized(kMdacLatest, kMdacLatestDe));
-    EXPECT_EQ(WindowText(C(lblJetVerDescr)), JetText(L"4.0.8618") + L"\r" + Localized(kJetLatest, kJetLatestDe));
+    EXPECT_EQ(WindowText(C(lblMDACVerDescr)), MdacDescription(L"2.81", MdacVerdict::Latest));
+    EXPECT_EQ(WindowText(C(lblJetVerDescr)), JetDescription(L"4.0.8618", true));
     EXPECT_FALSE(Shown(imgMDACVerOK));
     EXPECT_TRUE(Shown(imgMDACVerProb));
     EXPECT_FALSE(Shown(imgJetVerOK));
