@@ -11,8 +11,8 @@
 double VersionNumber(std::wstring_view text) {
     size_t position = 0;
     while (position < text.size() && (text[position] == L' ' || text[position] == L'\t')) ++position;
-    // strtod reads the C library's decimal point, which is "." unless someone
-    // changed the locale; the text's "." is handed over as whatever it is.
+    // strtod expects the C library's decimal point, "." unless the locale was
+    // changed; the text's "." is handed over as that point, whatever it is.
     const std::string_view point = std::localeconv()->decimal_point;
     std::string number;
     bool seenPoint = false;
