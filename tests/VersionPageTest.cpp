@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <clocale>
 #include <memory>
+#include <string>
 
 #include "app/VersionCheck.h"
 #include "tests/FixtureFiles.h"
@@ -56,6 +58,35 @@ TEST(VersionNumber, ReadsTheLeadingDecimalNumber) {
     EXPECT_GE(VersionNumber(L"6.0."), kLatestMdacVersion);
     EXPECT_GE(VersionNumber(L"8015"), kLatestJetBuild);
     EXPECT_LT(VersionNumber(L"8014"), kLatestJetBuild);
+}
+
+// Restores the C library's numeric locale when the test ends.
+class NumericLocale {
+public:
+    explicit NumericLocale(const char* name) {
+        const char* current = std::setlocale(LC_NUMERIC, nullptr);
+        saved_ = current != nullptr ? current : "C";
+        active_ = std::setlocale(LC_NUMERIC, name) != nullptr;
+    }
+    NumericLocale(const NumericLocale&) = delete;
+    NumericLocale& operator=(const NumericLocale&) = delete;
+    ~NumericLocale() { (void)std::setlocale(LC_NUMERIC, saved_.c_str()); }
+    bool Active() const { return active_; }
+
+private:
+    std::string saved_;
+    bool active_ = false;
+};
+
+TEST(VersionNumber, ReadsThePointWhateverTheLocaleSays) {
+    // The program never changes its locale, but a component it loads might.
+    NumericLocale german("German_Germany.1252");
+    if (!german.Active()) GTEST_SKIP() << "no German locale in this C library";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    EXPECT_EQ(VersionNumber(L"2.81"), 2.81);
+    EXPECT_EQ(VersionNumber(L"2.80"), 2.8);
+    EXPECT_EQ(VersionNumber(L"2,81"), 2);
+    EXPECT_GE(VersionNumber(L"2.81"), kLatestMdacVersion);
 }
 
 // ---- the page -------------------------------------------------------------------------------
