@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
@@ -23,13 +24,6 @@ namespace {
 
 using harness::Localized;
 using harness::WindowText;
-
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
-std::wstring NotAvailable() {
-    return Localized(L"Not available", L"Nicht vorhanden");
-}
 
 constexpr wchar_t kDllMainNote[] = L" DllMain failed";
 
@@ -125,12 +119,12 @@ protected:
     // A file of the kind, made once in the scratch directory and stamped 2.81.<row>.
     void Install(Component kind, size_t row) {
         const std::wstring target = fixtures::CataloguePath(fixtures::ExpectedCatalogue()[row]);
-        ASSERT_TRUE(changes_.Remove(target)) << Narrow(target);
+        ASSERT_TRUE(changes_.Remove(target)) << ToAnsi(target);
         if (kind == Component::Directory) {
             // Placing a file first makes the missing parents, which go again on Restore.
-            ASSERT_TRUE(changes_.Place(fixtures::BuiltFile("WIZARD_STAND_IN"), target)) << Narrow(target);
+            ASSERT_TRUE(changes_.Place(fixtures::BuiltFile("WIZARD_STAND_IN"), target)) << ToAnsi(target);
             fixtures::RemoveFile(target);
-            ASSERT_TRUE(::CreateDirectoryW(target.c_str(), nullptr)) << Narrow(target);
+            ASSERT_TRUE(::CreateDirectoryW(target.c_str(), nullptr)) << ToAnsi(target);
             directories_.push_back(target);
             return;
         }
@@ -144,10 +138,10 @@ protected:
                 ASSERT_TRUE(CutToHalf(source));
             }
         }
-        ASSERT_TRUE(changes_.Place(source, target)) << Narrow(target);
+        ASSERT_TRUE(changes_.Place(source, target)) << ToAnsi(target);
         if (kind == Component::Locked) {
             locks_.push_back(std::make_unique<fixtures::LockedFile>(target));
-            ASSERT_TRUE(locks_.back()->Held()) << "cannot lock " << Narrow(target);
+            ASSERT_TRUE(locks_.back()->Held()) << "cannot lock " << ToAnsi(target);
         }
     }
 
@@ -172,7 +166,7 @@ protected:
             ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->WizardStep == step + 1; }));
         }
         harness::Pump(*form, 30);
-        ASSERT_FALSE(boxes.Seen()) << "a message before the run: " << Narrow(boxes.Text());
+        ASSERT_FALSE(boxes.Seen()) << "a message before the run: " << ToAnsi(boxes.Text());
         harness::ClickWithMouse(form->Control(cmdRepairMDAC));
         ASSERT_TRUE(harness::PumpUntil(
             *form, [&] { return form->RepairDone; }, 30000))
@@ -236,7 +230,7 @@ protected:
             const std::wstring f = i < found.size() ? found[i] : L"(none)";
             const std::wstring e = i < expected.size() ? expected[i] : L"(none)";
             EXPECT_TRUE(fixtures::SamePath(f, e))
-                << "line " << i << ": found " << Narrow(f) << ", expected " << Narrow(e);
+                << "line " << i << ": found " << ToAnsi(f) << ", expected " << ToAnsi(e);
         }
     }
 
@@ -251,15 +245,15 @@ protected:
             const bool unreadable =
                 rows[row] == Component::TextFile || rows[row] == Component::Directory || rows[row] == Component::Locked;
             if (unreadable) {
-                EXPECT_EQ(entry.FilePath, NotAvailable()) << "found " << Narrow(entry.FilePath);
+                EXPECT_EQ(entry.FilePath, pagetext::NotAvailable()) << "found " << ToAnsi(entry.FilePath);
                 EXPECT_EQ(entry.FileVersion, L"N/A");
             } else if (rows[row] == Component::CutShort) {
-                const bool notAvailable = entry.FilePath == NotAvailable() && entry.FileVersion == L"N/A";
+                const bool notAvailable = entry.FilePath == pagetext::NotAvailable() && entry.FileVersion == L"N/A";
                 const bool read = entry.FilePath == path && entry.FileVersion == L"2.81." + std::to_wstring(row);
                 EXPECT_TRUE(notAvailable || read)
-                    << "found " << Narrow(entry.FilePath) << ", version " << Narrow(entry.FileVersion);
+                    << "found " << ToAnsi(entry.FilePath) << ", version " << ToAnsi(entry.FileVersion);
             } else {
-                EXPECT_EQ(entry.FilePath, path) << "found " << Narrow(entry.FilePath);
+                EXPECT_EQ(entry.FilePath, path) << "found " << ToAnsi(entry.FilePath);
                 EXPECT_EQ(entry.FileVersion, L"2.81." + std::to_wstring(row));
             }
         }
@@ -292,7 +286,7 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
 
     harness::MessageBoxWatcher boxes;
     ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
-    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << Narrow(boxes.Text());
+    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << ToAnsi(boxes.Text());
     ExpectRunEndedNormally();
     ExpectCatalogue(rows);
     ExpectLog(rows);
@@ -310,7 +304,7 @@ TEST_F(BadComponents, ARunWhereNoComponentCanBeRegisteredEndsAsUsual) {
 
     harness::MessageBoxWatcher boxes;
     ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
-    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << Narrow(boxes.Text());
+    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << ToAnsi(boxes.Text());
     ExpectRunEndedNormally();
     ExpectCatalogue(rows);
     ExpectLog(rows);

@@ -39,13 +39,6 @@ using pagetext::JetDescription;
 
 constexpr std::uint32_t kSeed = 0xF11E5u;
 
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
-std::wstring NotAvailable() {
-    return Localized(L"Not available", L"Nicht vorhanden");
-}
-
 struct Version {
     WORD major, minor, build, revision;
 };
@@ -227,7 +220,7 @@ BadFile RandomFile(std::mt19937& random, int index) {
             const Version v{static_cast<WORD>(random()), static_cast<WORD>(random()), static_cast<WORD>(random()),
                             static_cast<WORD>(random())};
             return {"random valid",
-                    "version " + Narrow(VersionText(v)) + " before " + std::to_string(noise.size()) + " random bytes" +
+                    "version " + ToAnsi(VersionText(v)) + " before " + std::to_string(noise.size()) + " random bytes" +
                         seed,
                     [v, noise](const std::wstring& p) {
                         auto blob = fixtures::VersionResource(v.major, v.minor, v.build, v.revision);
@@ -403,7 +396,7 @@ TEST_F(BadInputFiles, TheReaderChecksTheRootBlockItself) {
         EXPECT_FALSE(ReadFixedFileInfo(file, info));
         const std::vector<BYTE> untouched(sizeof(info), 0xAB);
         EXPECT_EQ(std::memcmp(&info, untouched.data(), sizeof(info)), 0) << "the record was written";
-        EXPECT_EQ(GetFileVersionText(file, false), NotAvailable());
+        EXPECT_EQ(GetFileVersionText(file, false), pagetext::NotAvailable());
     }
     // The same record in a sound block reads as it is.
     const std::wstring sound = scratch_ + L"\\sound.dll";
@@ -436,16 +429,16 @@ TEST_F(BadInputFiles, TheVersionPageShowsNotAvailableOrTheRealJetVersion) {
         ++tried_[file.kind];
 
         const std::wstring found = WindowText(form->Control(lblJetVerDescr));
-        const std::wstring notAvailable = JetDescription(NotAvailable(), false);
+        const std::wstring notAvailable = JetDescription(pagetext::NotAvailable(), false);
         const std::wstring real =
             JetDescription(VersionText(file.expected.version), JetIsLatest(file.expected.version));
         if (file.expected.notAvailable) {
-            EXPECT_EQ(found, notAvailable) << "found " << Narrow(found) << "\nexpected " << Narrow(notAvailable);
+            EXPECT_EQ(found, notAvailable) << "found " << ToAnsi(found) << "\nexpected " << ToAnsi(notAvailable);
         } else if (file.expected.eitherWay) {
             EXPECT_TRUE(found == notAvailable || found == real)
-                << "found " << Narrow(found) << "\nexpected " << Narrow(notAvailable) << "\nor " << Narrow(real);
+                << "found " << ToAnsi(found) << "\nexpected " << ToAnsi(notAvailable) << "\nor " << ToAnsi(real);
         } else {
-            EXPECT_EQ(found, real) << "found " << Narrow(found) << "\nexpected " << Narrow(real);
+            EXPECT_EQ(found, real) << "found " << ToAnsi(found) << "\nexpected " << ToAnsi(real);
         }
     }
     for (const auto& [kind, count] : tried_) std::printf("[   NOTE   ] Jet engine: %d %s files\n", count, kind.c_str());
@@ -500,10 +493,10 @@ TEST_F(BadInputFiles, TheCatalogueAndTheFileListShowNotAvailableOrTheRealVersion
         for (size_t row = 0; row < catalogue.size(); ++row) {
             const BadFile& file = files[round * catalogue.size() + row];
             const std::wstring target = fixtures::CataloguePath(catalogue[row]);
-            ASSERT_TRUE(changes_.Remove(target)) << Narrow(target);
-            ASSERT_TRUE(Install(file, target)) << file.label << " at " << Narrow(target);
+            ASSERT_TRUE(changes_.Remove(target)) << ToAnsi(target);
+            ASSERT_TRUE(Install(file, target)) << file.label << " at " << ToAnsi(target);
             locks.push_back(std::make_unique<CaseLock>(file.lock, target));
-            ASSERT_TRUE(locks.back()->Held()) << "cannot lock " << Narrow(target);
+            ASSERT_TRUE(locks.back()->Held()) << "cannot lock " << ToAnsi(target);
             placed[row] = &file;
         }
         ASSERT_NO_FATAL_FAILURE(GoToStep(3));
@@ -512,26 +505,26 @@ TEST_F(BadInputFiles, TheCatalogueAndTheFileListShowNotAvailableOrTheRealVersion
         for (size_t row = 0; row < catalogue.size(); ++row) {
             const BadFile& file = *placed[row];
             const std::wstring path = fixtures::CataloguePath(catalogue[row]);
-            SCOPED_TRACE("row " + std::to_string(row) + " " + Narrow(path) + ": " + file.kind + ": " + file.label);
+            SCOPED_TRACE("row " + std::to_string(row) + " " + ToAnsi(path) + ": " + file.kind + ": " + file.label);
             ++tried_[file.kind];
             const ComponentFile& entry = form->ComponentFiles[row];
-            const bool notAvailable = entry.FilePath == NotAvailable() && entry.FileVersion == L"N/A";
+            const bool notAvailable = entry.FilePath == pagetext::NotAvailable() && entry.FileVersion == L"N/A";
             const bool real = entry.FilePath == path && entry.FileVersion == VersionText(file.expected.version);
-            const std::string shown = "found path " + Narrow(entry.FilePath) + ", version " + Narrow(entry.FileVersion);
+            const std::string shown = "found path " + ToAnsi(entry.FilePath) + ", version " + ToAnsi(entry.FileVersion);
             if (file.expected.notAvailable) {
                 EXPECT_TRUE(notAvailable) << shown << "; expected not available";
             } else if (file.expected.eitherWay) {
                 EXPECT_TRUE(notAvailable || real)
-                    << shown << "; expected not available or " << Narrow(VersionText(file.expected.version));
+                    << shown << "; expected not available or " << ToAnsi(VersionText(file.expected.version));
             } else {
-                EXPECT_TRUE(real) << shown << "; expected " << Narrow(VersionText(file.expected.version));
+                EXPECT_TRUE(real) << shown << "; expected " << ToAnsi(VersionText(file.expected.version));
             }
             // The list shows what the catalogue holds, for the rows it lists.
             const Row listed = ListRow(list, entry.FileName);
             EXPECT_EQ(listed.found, !catalogue[row].hideFromList);
             if (listed.found) {
-                EXPECT_EQ(listed.version, entry.FileVersion) << "list shows " << Narrow(listed.version);
-                EXPECT_EQ(listed.path, entry.FilePath) << "list shows " << Narrow(listed.path);
+                EXPECT_EQ(listed.version, entry.FileVersion) << "list shows " << ToAnsi(listed.version);
+                EXPECT_EQ(listed.path, entry.FilePath) << "list shows " << ToAnsi(listed.path);
             }
         }
     }

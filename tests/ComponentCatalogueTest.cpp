@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/TextCodec.h"
 
 namespace {
 
 using harness::Localized;
-
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
 
 struct Version {
     WORD major, minor, build, revision;
@@ -45,10 +42,6 @@ std::wstring VersionText(const Version& v) {
     return std::to_wstring(v.major) + L"." + std::to_wstring(v.minor) + L"." + std::to_wstring(v.build);
 }
 
-std::wstring NotAvailable() {
-    return Localized(L"Not available", L"Nicht vorhanden");
-}
-
 std::wstring FileNameOf(const fixtures::CatalogueFile& file) {
     const std::wstring relative = file.relative;
     return relative.substr(relative.find_last_of(L'\\') + 1);
@@ -69,7 +62,7 @@ std::vector<ExpectedEntry> ExpectedEntries() {
         ExpectedEntry entry{FileNameOf(file),  fixtures::CataloguePath(file), VersionText(VersionOfRow(row)),
                             VersionOfRow(row), file.skipRegistration,         file.hideFromList};
         if (row == kMissingRow) {
-            entry.filePath = NotAvailable();
+            entry.filePath = pagetext::NotAvailable();
             entry.fileVersion = L"N/A";
             entry.version = {0, 0, 0, 0};
         }
@@ -152,13 +145,13 @@ protected:
         for (size_t row = 0; row < catalogue.size(); ++row) {
             const std::wstring target = fixtures::CataloguePath(catalogue[row]);
             if (row == kMissingRow) {
-                ASSERT_TRUE(changes_.Remove(target)) << Narrow(target);
+                ASSERT_TRUE(changes_.Remove(target)) << ToAnsi(target);
                 continue;
             }
             const Version v = VersionOfRow(row);
             const std::wstring stamped = scratch_ + L"\\row" + std::to_wstring(row) + L".dll";
             ASSERT_TRUE(fixtures::InstallStandIn(stamped, v.major, v.minor, v.build, v.revision));
-            ASSERT_TRUE(changes_.Place(stamped, target)) << Narrow(target);
+            ASSERT_TRUE(changes_.Place(stamped, target)) << ToAnsi(target);
         }
     }
     void TearDown() override {
@@ -186,13 +179,13 @@ class ComponentCatalogue : public InstalledComponents {};
 void ExpectCatalogue(const ComponentFileTable& found, const std::vector<ExpectedEntry>& expected) {
     ASSERT_EQ(found.size(), expected.size());
     for (size_t row = 0; row < expected.size(); ++row) {
-        SCOPED_TRACE(testing::Message() << "row " << row << " (" << Narrow(expected[row].fileName) << ")");
+        SCOPED_TRACE(testing::Message() << "row " << row << " (" << ToAnsi(expected[row].fileName) << ")");
         const ComponentFile& f = found[row];
         const ExpectedEntry& e = expected[row];
-        EXPECT_EQ(f.FileName, e.fileName) << "found " << Narrow(f.FileName) << ", expected " << Narrow(e.fileName);
-        EXPECT_EQ(f.FilePath, e.filePath) << "found " << Narrow(f.FilePath) << ", expected " << Narrow(e.filePath);
+        EXPECT_EQ(f.FileName, e.fileName) << "found " << ToAnsi(f.FileName) << ", expected " << ToAnsi(e.fileName);
+        EXPECT_EQ(f.FilePath, e.filePath) << "found " << ToAnsi(f.FilePath) << ", expected " << ToAnsi(e.filePath);
         EXPECT_EQ(f.FileVersion, e.fileVersion)
-            << "found " << Narrow(f.FileVersion) << ", expected " << Narrow(e.fileVersion);
+            << "found " << ToAnsi(f.FileVersion) << ", expected " << ToAnsi(e.fileVersion);
         EXPECT_EQ(f.VersionMajor, e.version.major);
         EXPECT_EQ(f.VersionMinor, e.version.minor);
         EXPECT_EQ(f.VersionBuild, e.version.build);
@@ -220,7 +213,7 @@ TEST_F(ComponentCatalogue, ReadsAll31FilesInOrderWithTheirMarks) {
     EXPECT_EQ(form->ComponentFiles[kOlderRow].FileVersion, L"2.8.1117");
     EXPECT_EQ(form->ComponentFiles[kLargeBuildRow].FileVersion, L"2.81.40000");
     EXPECT_EQ(form->ComponentFiles[kMissingRow].FileName, L"MSADRH15.DLL");
-    EXPECT_EQ(form->ComponentFiles[kMissingRow].FilePath, NotAvailable());
+    EXPECT_EQ(form->ComponentFiles[kMissingRow].FilePath, pagetext::NotAvailable());
     EXPECT_EQ(form->ComponentFiles[kMissingRow].FileVersion, L"N/A");
     std::vector<size_t> skipped, hidden;
     for (size_t row = 0; row < form->ComponentFiles.size(); ++row) {
@@ -243,7 +236,7 @@ TEST_F(ComponentCatalogue, ReadsAFileThatIsNowMissingOrNowThere) {
 
     ComponentFile entry = form->ReadComponentFile(path);
     EXPECT_EQ(entry.FileName, L"MSADRH15.DLL");
-    EXPECT_EQ(entry.FilePath, NotAvailable());
+    EXPECT_EQ(entry.FilePath, pagetext::NotAvailable());
     EXPECT_EQ(entry.FileVersion, L"N/A");
 
     ASSERT_TRUE(changes_.Place(scratch_ + L"\\row" + std::to_wstring(kLargeBuildRow) + L".dll", path));
@@ -257,7 +250,7 @@ TEST_F(ComponentCatalogue, ReadsAFileThatIsNowMissingOrNowThere) {
     ASSERT_TRUE(changes_.Place(scratch_ + L"\\unversioned.dll", path));
     entry = form->ReadComponentFile(path);
     EXPECT_EQ(entry.FileName, L"MSADRH15.DLL");
-    EXPECT_EQ(entry.FilePath, NotAvailable());
+    EXPECT_EQ(entry.FilePath, pagetext::NotAvailable());
     EXPECT_EQ(entry.FileVersion, L"N/A");
 }
 
@@ -279,9 +272,9 @@ TEST(ComponentCatalogueFileName, IsTheTextAfterTheLastBackslash) {
     };
     for (const FileNameCase& c : cases) {
         EXPECT_EQ(frmMain::GetFile03(c.path), c.expected)
-            << "GetFile03 of " << Narrow(c.path) << ": found " << Narrow(frmMain::GetFile03(c.path));
+            << "GetFile03 of " << ToAnsi(c.path) << ": found " << ToAnsi(frmMain::GetFile03(c.path));
         EXPECT_EQ(frmMain::GetFile(c.path), c.expected)
-            << "GetFile of " << Narrow(c.path) << ": found " << Narrow(frmMain::GetFile(c.path));
+            << "GetFile of " << ToAnsi(c.path) << ": found " << ToAnsi(frmMain::GetFile(c.path));
     }
 }
 
@@ -335,12 +328,7 @@ protected:
         ::ClientToScreen(header, &point);
         ASSERT_EQ(::WindowFromPoint(point), header) << "the header is covered";
         ::SetCursorPos(point.x, point.y);
-        INPUT inputs[2]{};
-        inputs[0].type = INPUT_MOUSE;
-        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        inputs[1].type = INPUT_MOUSE;
-        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ::SendInput(2, inputs, sizeof(INPUT));
+        harness::ClickLeftButton();
         harness::Pump(*form, 80);
     }
 
@@ -369,7 +357,7 @@ void ExpectRows(const std::vector<std::wstring>& found, const std::vector<std::w
     for (size_t row = 0; row < std::max(found.size(), expected.size()); ++row) {
         const std::wstring f = row < found.size() ? found[row] : L"(none)";
         const std::wstring e = row < expected.size() ? expected[row] : L"(none)";
-        EXPECT_EQ(f, e) << "row " << row << ": found " << Narrow(f) << ", expected " << Narrow(e);
+        EXPECT_EQ(f, e) << "row " << row << ": found " << ToAnsi(f) << ", expected " << ToAnsi(e);
     }
 }
 
@@ -399,7 +387,7 @@ TEST_F(FileList, ShowsTheListedFilesWithIconsAndSortsByTheClickedColumn) {
         find.flags = LVFI_STRING;
         find.psz = absent;
         EXPECT_EQ(::SendMessageW(List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), -1)
-            << Narrow(absent) << " is listed";
+            << ToAnsi(absent) << " is listed";
     }
 
     // A click on the version header sorts the rows by the version as text. The

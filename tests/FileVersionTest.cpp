@@ -11,6 +11,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
@@ -34,10 +35,6 @@ VS_FIXEDFILEINFO SentinelRecord() {
 bool IsSentinel(const VS_FIXEDFILEINFO& info) {
     const VS_FIXEDFILEINFO sentinel = SentinelRecord();
     return std::memcmp(&info, &sentinel, sizeof(info)) == 0;
-}
-
-std::wstring NotAvailableText() {
-    return harness::Localized(L"Not available", L"Nicht vorhanden");
 }
 
 BOOL CALLBACK CountLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD, LONG_PTR counter) {
@@ -172,15 +169,15 @@ TEST_F(FileVersionTest, FilesWithoutVersionAreNotAvailable) {
         ScratchDirectory,
         L"",
     };
-    ASSERT_FALSE(NotAvailableText().empty());
-    EXPECT_EQ(LoadMessage(msg::NotAvailable), NotAvailableText());
+    ASSERT_FALSE(pagetext::NotAvailable().empty());
+    EXPECT_EQ(LoadMessage(msg::NotAvailable), pagetext::NotAvailable());
     for (const std::wstring& file : files) {
         SCOPED_TRACE("file \"" + ToAnsi(file) + "\"");
         VS_FIXEDFILEINFO info = SentinelRecord();
         EXPECT_FALSE(ReadFixedFileInfo(file, info));
         EXPECT_TRUE(IsSentinel(info)) << "the record was written although the reader failed";
-        EXPECT_EQ(GetFileVersionText(file, false), NotAvailableText());
-        EXPECT_EQ(GetFileVersionText(file, true), NotAvailableText());
+        EXPECT_EQ(GetFileVersionText(file, false), pagetext::NotAvailable());
+        EXPECT_EQ(GetFileVersionText(file, true), pagetext::NotAvailable());
     }
 }
 
@@ -222,8 +219,8 @@ TEST_F(FileVersionTest, ShortOrBrokenRecordsAreNotRead) {
         VS_FIXEDFILEINFO info = SentinelRecord();
         EXPECT_FALSE(ReadFixedFileInfo(file, info));
         EXPECT_TRUE(IsSentinel(info)) << "the record was written although the reader failed";
-        EXPECT_EQ(GetFileVersionText(file, false), NotAvailableText());
-        EXPECT_EQ(GetFileVersionText(file, true), NotAvailableText());
+        EXPECT_EQ(GetFileVersionText(file, false), pagetext::NotAvailable());
+        EXPECT_EQ(GetFileVersionText(file, true), pagetext::NotAvailable());
     }
 }
 
@@ -267,7 +264,7 @@ TEST_F(FileVersionTest, BlocksOfAnySizeAreReadWhole) {
         VS_FIXEDFILEINFO info = SentinelRecord();
         EXPECT_FALSE(ReadFixedFileInfo(file, info));
         EXPECT_TRUE(IsSentinel(info));
-        EXPECT_EQ(GetFileVersionText(file, false), NotAvailableText());
+        EXPECT_EQ(GetFileVersionText(file, false), pagetext::NotAvailable());
     }
 }
 

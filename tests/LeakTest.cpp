@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,10 +30,6 @@
 #include "winsupport/cRegistry.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
 
 // ---- the counts ------------------------------------------------------------------------------
 
@@ -148,12 +143,7 @@ protected:
             ::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect)));
         harness::MoveMouseTo(header, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
         harness::Pump(*form, 10);
-        INPUT inputs[2]{};
-        inputs[0].type = INPUT_MOUSE;
-        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        inputs[1].type = INPUT_MOUSE;
-        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ::SendInput(2, inputs, sizeof(INPUT));
+        harness::ClickLeftButton();
         harness::Pump(*form, 30);
     }
 
@@ -234,41 +224,13 @@ TEST_F(Leak, WholeWindowLifetimesLeaveNothingBehind) {
     ExpectNoGrowth(std::to_string(kLifetimes) + " windows made, walked to the file list and destroyed", before, after);
 }
 
-// The generator of the random values; its fixed seed makes them reproduce.
+// The generator of the random values; its fixed seed makes them reproduce
+// (and a predictable sequence is the point here).
 std::mt19937 Seeded(std::uint32_t seed) {
     return std::mt19937(seed);
 }
 
 // ---- the invoker and the registry class ---------------------------------------------------------
-
-struct SnapshotTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-
-std::set<std::wstring> LoadedModules() {
-    std::set<std::wstring> modules;
-    const UniqueHandle<SnapshotTraits> snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0));
-    if (!snapshot) return modules;
-    MODULEENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry)) {
-        std::wstring path = fixtures::LongPath(entry.szExePath);
-        ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-        modules.insert(path);
-    }
-    return modules;
-}
-
-std::string Difference(const std::set<std::wstring>& before, const std::set<std::wstring>& after) {
-    std::string text;
-    for (const std::wstring& module : after)
-        if (before.count(module) == 0) text += " +" + Narrow(module);
-    for (const std::wstring& module : before)
-        if (after.count(module) == 0) text += " -" + Narrow(module);
-    return text;
-}
 
 class LeakOfInput : public ::testing::Test {
 protected:
@@ -307,15 +269,16 @@ TEST_F(LeakOfInput, RegisterDllKeepsNothingOfFaultyComponents) {
                           {"locked by another process", locked}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string path = Narrow(c.path);
+        const std::string path = ToAnsi(c.path);
         ::RegisterDll(path, "DllRegisterServer", L"x.dll");  // warm-up
-        const std::set<std::wstring> modulesBefore = LoadedModules();
+        const std::set<std::wstring> modulesBefore = counters::LoadedModules();
         const Snapshot before = Take(false);
         for (int i = 0; i < 20; ++i) ::RegisterDll(path, "DllRegisterServer", L"x.dll");
         const Snapshot after = Take(false);
-        const std::set<std::wstring> modulesAfter = LoadedModules();
+        const std::set<std::wstring> modulesAfter = counters::LoadedModules();
         ExpectNoGrowth(std::string("RegisterDll 20 times on a file: ") + c.what, before, after);
-        EXPECT_EQ(modulesAfter, modulesBefore) << "modules that changed:" << Difference(modulesBefore, modulesAfter);
+        EXPECT_EQ(modulesAfter, modulesBefore)
+            << "modules that changed:" << counters::ModuleChanges(modulesBefore, modulesAfter);
         EXPECT_EQ(::GetModuleHandleW(c.path.c_str()), nullptr) << "still loaded";
     }
 }

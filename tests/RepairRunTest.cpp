@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/FixtureFiles.h"
+#include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/TextCodec.h"
 
@@ -21,10 +22,6 @@ namespace {
 
 using harness::Localized;
 using harness::WindowText;
-
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
 
 constexpr size_t kCatalogueSize = 31;
 
@@ -87,10 +84,6 @@ std::wstring StatusOf(const std::wstring& path) {
 
 bool IsStatus(const std::wstring& text) {
     return text.rfind(Localized(L"Processing ", L"Verarbeite "), 0) == 0;
-}
-
-std::wstring NotAvailable() {
-    return Localized(L"Not available", L"Nicht vorhanden");
 }
 
 // ---- the fixture -------------------------------------------------------------------------
@@ -217,20 +210,20 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
         const std::wstring found = i < registered.size() ? registered[i] : L"(none)";
         const std::wstring expected = i < expectedLog.size() ? expectedLog[i] : L"(none)";
         EXPECT_TRUE(fixtures::SamePath(found, expected))
-            << "call " << i << ": found " << Narrow(found) << ", expected " << Narrow(expected);
+            << "call " << i << ": found " << ToAnsi(found) << ", expected " << ToAnsi(expected);
     }
     for (const wchar_t* jet : {L"\\msjet40.dll", L"\\msjtes40.dll", L"\\msjetoledb40.dll"}) {
         const std::wstring path = fixtures::LongPath(fixtures::SystemDirectory() + jet);
         EXPECT_TRUE(std::any_of(registered.begin(), registered.end(),
                                 [&](const std::wstring& line) { return fixtures::SamePath(line, path); }))
-            << Narrow(path) << " was not registered";
+            << ToAnsi(path) << " was not registered";
     }
     for (const auto& file : catalogue) {
         if (!file.skipRegistration) continue;
         const std::wstring path = fixtures::LongPath(fixtures::CataloguePath(file));
         EXPECT_FALSE(std::any_of(registered.begin(), registered.end(),
                                  [&](const std::wstring& line) { return fixtures::SamePath(line, path); }))
-            << Narrow(path) << " is marked to be skipped but was registered";
+            << ToAnsi(path) << " is marked to be skipped but was registered";
     }
 
     // Every entry, skipped ones too, had its status line, in catalogue order.
@@ -242,8 +235,8 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
     for (size_t i = 0; i < std::max(statusSeen.size(), expectedStatus.size()); ++i) {
         const std::wstring found = i < statusSeen.size() ? statusSeen[i] : L"(none)";
         const std::wstring expected = i < expectedStatus.size() ? expectedStatus[i] : L"(none)";
-        EXPECT_EQ(found, expected) << "status " << i << ": found " << Narrow(found) << ", expected "
-                                   << Narrow(expected);
+        EXPECT_EQ(found, expected) << "status " << i << ": found " << ToAnsi(found) << ", expected "
+                                   << ToAnsi(expected);
     }
     ASSERT_FALSE(statusSeen.empty());
     EXPECT_EQ(statusSeen.front(), Localized(L"Processing ", L"Verarbeite ") + fixtures::CommonFilesDirectory() +
@@ -254,7 +247,7 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
     int highest = 0;
     for (const Sample& s : samples) {
         if (!s.running || !IsStatus(s.status)) continue;
-        SCOPED_TRACE(Narrow(s.status));
+        SCOPED_TRACE(ToAnsi(s.status));
         EXPECT_EQ(s.low, 0);
         EXPECT_EQ(s.high, 31) << "progress range maximum";
         EXPECT_GE(s.position, lastPosition) << "the bar went back";
@@ -277,7 +270,7 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
                                                L"MDAC-Dateien werden gepr\u00fcft und ggf. repariert...");
         EXPECT_TRUE(s.heading.size() >= working.size() &&
                     s.heading.compare(s.heading.size() - working.size(), working.size(), working) == 0)
-            << "Label1 reads " << Narrow(s.heading);
+            << "Label1 reads " << ToAnsi(s.heading);
     }
     EXPECT_EQ(highest, 31) << "the bar never got to its end";
 
@@ -405,7 +398,7 @@ TEST_F(RepairRun, BringsBackARealComponentsRegistrationAndCopesWithMissingFiles)
     ASSERT_TRUE(changes_.Place(scratch_ + L"\\unversioned.dll", unversioned));
 
     ClassKeyBackup backup(clsid);
-    ASSERT_TRUE(backup.Saved()) << "cannot back up " << Narrow(clsid);
+    ASSERT_TRUE(backup.Saved()) << "cannot back up " << ToAnsi(clsid);
     ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid).c_str()), ERROR_SUCCESS);
     ASSERT_FALSE(ClassKeyBackup::Exists(clsid));
 
@@ -413,20 +406,20 @@ TEST_F(RepairRun, BringsBackARealComponentsRegistrationAndCopesWithMissingFiles)
     std::vector<Sample> samples;
     ASSERT_NO_FATAL_FAILURE(RunRepairThroughTheWindow(samples));
     for (const ComponentFile& entry : form->ComponentFiles)
-        if (!entry.SkipRegistration && entry.FilePath != NotAvailable()) reregistration.Add(entry.FilePath);
+        if (!entry.SkipRegistration && entry.FilePath != pagetext::NotAvailable()) reregistration.Add(entry.FilePath);
 
-    EXPECT_TRUE(ClassKeyBackup::Exists(clsid)) << Narrow(clsid) << " was not registered again";
+    EXPECT_TRUE(ClassKeyBackup::Exists(clsid)) << ToAnsi(clsid) << " was not registered again";
     const std::wstring server = InprocServer(clsid);
-    EXPECT_TRUE(NamesFile(server, L"oledb32.dll")) << "InprocServer32 names " << Narrow(server);
+    EXPECT_TRUE(NamesFile(server, L"oledb32.dll")) << "InprocServer32 names " << ToAnsi(server);
 
     // Files missing or without version information show as not available and
     // are never registered; the run still ends as usual.
     const std::vector<std::wstring> statusSeen = StatusSequence(samples);
-    EXPECT_NE(std::find(statusSeen.begin(), statusSeen.end(), StatusOf(NotAvailable())), statusSeen.end());
+    EXPECT_NE(std::find(statusSeen.begin(), statusSeen.end(), StatusOf(pagetext::NotAvailable())), statusSeen.end());
     EXPECT_NE(std::find(statusSeen.begin(), statusSeen.end(), StatusOf(form->ComponentFiles[17].FilePath)),
               statusSeen.end());
     EXPECT_EQ(form->ComponentFiles[17].FilePath, fixtures::CommonFilesDirectory() + L"\\System\\Ole DB\\OLEDB32.DLL");
-    EXPECT_EQ(form->ComponentFiles[kUnversionedRow].FilePath, NotAvailable());
+    EXPECT_EQ(form->ComponentFiles[kUnversionedRow].FilePath, pagetext::NotAvailable());
     EXPECT_TRUE(Registered().empty()) << "the file without version information was registered";
     ExpectFinishedPage();
 }

@@ -1,13 +1,16 @@
 #include "tests/ResourceCounters.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "tests/FixtureFiles.h"
 #include "winsupport/Handles.h"
+#include "winsupport/TextCodec.h"
 
 namespace counters {
 
@@ -206,6 +209,39 @@ Count UserObjects() {
     static const bool probeWorks = UserProbeWorks();
     if (probeWorks) return {UserHandleProbe(), "a probe of every USER handle (GetGuiResources answers 0)"};
     return {std::nullopt, "GetGuiResources answers 0 and probing USER handles does not count"};
+}
+
+// ---- loaded modules --------------------------------------------------------------------------
+
+namespace {
+struct SnapshotTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+}  // namespace
+
+std::set<std::wstring> LoadedModules() {
+    std::set<std::wstring> modules;
+    const UniqueHandle<SnapshotTraits> snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0));
+    if (!snapshot) return modules;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry)) {
+        std::wstring path = fixtures::LongPath(entry.szExePath);
+        ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+        modules.insert(path);
+    }
+    return modules;
+}
+
+std::string ModuleChanges(const std::set<std::wstring>& before, const std::set<std::wstring>& after) {
+    std::string text;
+    for (const std::wstring& module : after)
+        if (before.count(module) == 0) text += " +" + ToAnsi(module);
+    for (const std::wstring& module : before)
+        if (after.count(module) == 0) text += " -" + ToAnsi(module);
+    return text;
 }
 
 }  // namespace counters

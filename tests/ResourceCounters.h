@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace counters {
@@ -25,5 +26,11 @@ Count GdiObjects();
 // value for this process's windows, menus, icons and cursors, once it has
 // been seen to count objects made and destroyed. Takes a second or two.
 Count UserObjects();
+
+// The long paths of every module of the process, upper-cased for comparing.
+std::set<std::wstring> LoadedModules();
+
+// The modules that came (" +path") and went (" -path") between two lists.
+std::string ModuleChanges(const std::set<std::wstring>& before, const std::set<std::wstring>& after);
 
 }  // namespace counters

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -20,49 +19,6 @@
 #include "winsupport/TextCodec.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
-}
-
-// ---- what the process has loaded and open ---------------------------------------------
-
-struct SnapshotTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueSnapshot = UniqueHandle<SnapshotTraits>;
-
-// The long paths of every module of the process, upper-cased for comparing.
-std::set<std::wstring> LoadedModules() {
-    std::set<std::wstring> modules;
-    UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0));
-    if (!snapshot) return modules;
-    MODULEENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry)) {
-        std::wstring path = fixtures::LongPath(entry.szExePath);
-        ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-        modules.insert(path);
-    }
-    return modules;
-}
-
-std::string Difference(const std::set<std::wstring>& before, const std::set<std::wstring>& after) {
-    std::string text;
-    for (const std::wstring& module : after)
-        if (before.count(module) == 0) text += " +" + Narrow(module);
-    for (const std::wstring& module : before)
-        if (after.count(module) == 0) text += " -" + Narrow(module);
-    return text;
-}
-
-// GetProcessHandleCount answers 0 under Wine; the count falls back to the
-// system's handle list there.
-std::optional<size_t> HandleCount() {
-    return counters::KernelHandles().value;
-}
 
 // ---- the loader's own word on loads and unloads -----------------------------------------
 
@@ -181,7 +137,7 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
     // Warm-up: the loader opens and keeps its settings keys on first use.
     const std::wstring warmUp = scratch_ + L"\\warmup.dll";
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN", warmUp));
-    ::RegisterDll(Narrow(warmUp), "DllRegisterServer", L"warmup.dll");
+    ::RegisterDll(ToAnsi(warmUp), "DllRegisterServer", L"warmup.dll");
     ASSERT_EQ(Registered().size(), 1u) << "the stand-in does not record its calls";
     ASSERT_EQ(::GetModuleHandleW(warmUp.c_str()), nullptr);
 
@@ -209,17 +165,18 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
         }
         fixtures::RemoveFile(log_);
         watch.Clear();
-        const std::set<std::wstring> modulesBefore = LoadedModules();
-        const std::optional<size_t> handlesBefore = HandleCount();
+        const std::set<std::wstring> modulesBefore = counters::LoadedModules();
+        const std::optional<size_t> handlesBefore = counters::KernelHandles().value;
 
-        for (int call = 0; call < c.invocations; ++call) ::RegisterDll(Narrow(path), c.entryName, c.fileName);
+        for (int call = 0; call < c.invocations; ++call) ::RegisterDll(ToAnsi(path), c.entryName, c.fileName);
 
-        const std::optional<size_t> handlesAfter = HandleCount();
-        const std::set<std::wstring> modulesAfter = LoadedModules();
+        const std::optional<size_t> handlesAfter = counters::KernelHandles().value;
+        const std::set<std::wstring> modulesAfter = counters::LoadedModules();
         if (handlesBefore && handlesAfter) {
             EXPECT_EQ(*handlesAfter, *handlesBefore) << "open handles before and after";
         }
-        EXPECT_EQ(modulesAfter, modulesBefore) << "modules that changed:" << Difference(modulesBefore, modulesAfter);
+        EXPECT_EQ(modulesAfter, modulesBefore)
+            << "modules that changed:" << counters::ModuleChanges(modulesBefore, modulesAfter);
         if (!path.empty()) {
             EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr) << "still loaded";
         }
@@ -227,7 +184,7 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
         const std::vector<std::wstring> registered = Registered();
         EXPECT_EQ(registered.size(), static_cast<size_t>(c.expectedLogLines));
         for (const std::wstring& line : registered) {
-            EXPECT_TRUE(fixtures::SamePath(line, path)) << "found " << Narrow(line) << ", expected " << Narrow(path);
+            EXPECT_TRUE(fixtures::SamePath(line, path)) << "found " << ToAnsi(line) << ", expected " << ToAnsi(path);
         }
         if (c.expectedLogLines == 0) {
             EXPECT_EQ(::GetFileAttributesW(log_.c_str()), INVALID_FILE_ATTRIBUTES) << "a call was recorded";
@@ -257,7 +214,7 @@ TEST(RegisterDllErrorText, IsTheSystemTextWithItsLineEnd) {
         const std::wstring expected = SystemText(code);
         ASSERT_FALSE(expected.empty()) << "Wine has no text for this code";
         const std::wstring found = SystemErrorText(code);
-        EXPECT_EQ(found, expected) << "found \"" << Narrow(found) << "\", expected \"" << Narrow(expected) << "\"";
+        EXPECT_EQ(found, expected) << "found \"" << ToAnsi(found) << "\", expected \"" << ToAnsi(expected) << "\"";
         EXPECT_GE(found.size(), 2u);
         if (found.size() >= 2) {
             EXPECT_EQ(found.substr(found.size() - 2), L"\r\n");
@@ -274,8 +231,8 @@ TEST(RegisterDllErrorText, MatchesTheSystemForEveryWin32Code) {
         known += system.empty() ? 0 : 1;
         const std::wstring found = SystemErrorText(code);
         if (found != expected)
-            mismatches.push_back(std::to_string(code) + ": found \"" + Narrow(found) + "\", expected \"" +
-                                 Narrow(expected) + "\"");
+            mismatches.push_back(std::to_string(code) + ": found \"" + ToAnsi(found) + "\", expected \"" +
+                                 ToAnsi(expected) + "\"");
     }
     EXPECT_GT(known, 100) << "Wine knows hardly any error texts";
     std::string shown;

@@ -61,6 +61,10 @@ std::wstring ContinueHint() {
         L"l\u00f6st MDAC-Probleme in vielen F\u00e4llen.");
 }
 
+std::wstring NotAvailable() {
+    return Localized(L"Not available", L"Nicht vorhanden");
+}
+
 std::wstring DownloadUrl() {
     return Localized(L"https://www.velmorant.example/en/download/mdac.html",
                      L"https://www.velmorant.example/de/download/mdac.html");

@@ -1,5 +1,5 @@
 #pragma once
-// What the version page says, written out independently of the message
+// What the version page (and the file list) says, written out independently of the message
 // catalogue, in the profile's language.
 
 #include <string>
@@ -17,6 +17,8 @@ std::wstring JetText(const std::wstring& version);
 std::wstring JetDescription(const std::wstring& version, bool latest);
 
 std::wstring ContinueHint();
+// What the page and the file list say of a file without a readable version.
+std::wstring NotAvailable();
 std::wstring DownloadUrl();
 
 }  // namespace pagetext

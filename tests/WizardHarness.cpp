@@ -82,16 +82,20 @@ void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
 }
 }  // namespace
 
-void ClickWithMouse(HWND control) {
-    RECT rect{};
-    ::GetWindowRect(control, &rect);
-    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+void ClickLeftButton() {
     INPUT inputs[2]{};
     inputs[0].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[1].type = INPUT_MOUSE;
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+void ClickWithMouse(HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    ClickLeftButton();
 }
 
 void MoveMouseTo(HWND window, int x, int y) {

@@ -30,6 +30,8 @@ ControlId FrontPage(const frmMain& form);
 RECT RectInParent(HWND control);
 
 // Real input, through the system's input queue.
+// Presses and releases the left button where the pointer is.
+void ClickLeftButton();
 void ClickWithMouse(HWND control);
 // Moves the pointer to a point in a window's client area, as a mouse would.
 void MoveMouseTo(HWND window, int x, int y);
