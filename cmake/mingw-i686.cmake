@@ -1,12 +1,10 @@
-# Cross build for 32-bit Windows with Debian's MinGW-w64. The 32-bit build is
-# the shipped program only (its tests cannot run under this Wine), so it uses
-# the compilers with Win32 threads: their C++ library needs no POSIX thread
-# library linked in, which keeps the program small.
+# Cross build for 32-bit Windows with Debian's MinGW-w64 (posix threads for
+# std::mutex in GoogleTest; the program and its tests use the same compilers).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(WIZARD_ARCH x86 CACHE STRING "Target architecture name used for dist/ and the manifest")
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,6 +1,6 @@
 // Faulty components under the catalogue's paths during a real repair run:
 // DLLs whose DllMain fails, that lack the entry point, whose entry point
-// reports failure, 32-bit DLLs the 64-bit program cannot load, text files,
+// reports failure, DLLs of the other architecture (which the program cannot load), text files,
 // directories, cut-short and locked files. The run must go on past each,
 // report nothing, end as usual, and call exactly the entry points that can
 // be called, in catalogue order.
@@ -32,7 +32,7 @@ enum class Component {
     ReportsFailure,  // DllRegisterServer returns E_FAIL: called all the same
     DllMainFails,    // cannot be loaded: its DllMain refuses
     NoEntryPoint,    // loads, nothing to call
-    ThirtyTwoBit,    // a 32-bit DLL: the 64-bit program cannot load it
+    OtherArchitecture,  // a DLL built for the other architecture: cannot be loaded
     TextFile,        // no program at all, no version
     Directory,       // a directory with the file's name
     CutShort,        // the first half of the stand-in: cannot be loaded, its version may be readable
@@ -49,8 +49,8 @@ const char* Name(Component c) {
             return "DllMain fails";
         case Component::NoEntryPoint:
             return "no entry point";
-        case Component::ThirtyTwoBit:
-            return "32-bit";
+        case Component::OtherArchitecture:
+            return "other architecture";
         case Component::TextFile:
             return "text file";
         case Component::Directory:
@@ -76,8 +76,8 @@ const char* BuiltVariable(Component c) {
             return "WIZARD_STAND_IN_DLLMAIN_FAILS";
         case Component::NoEntryPoint:
             return "WIZARD_STAND_IN_NO_EXPORT";
-        case Component::ThirtyTwoBit:
-            return "WIZARD_STAND_IN_32BIT";
+        case Component::OtherArchitecture:
+            return "WIZARD_STAND_IN_OTHER_ARCH";
         default:
             return nullptr;
     }
@@ -97,8 +97,8 @@ protected:
         if (!profile.empty() && profile != "en" && profile != "de")
             GTEST_SKIP() << "components do not depend on the Windows version or the screen: run in en and de";
         ASSERT_FALSE(fixtures::CommonFilesDirectory().empty());
-        if (fixtures::BuiltFile("WIZARD_STAND_IN_32BIT").empty())
-            GTEST_SKIP() << "no 32-bit stand-in was built (the 32-bit compiler is missing)";
+        if (fixtures::BuiltFile("WIZARD_STAND_IN_OTHER_ARCH").empty())
+            GTEST_SKIP() << "no stand-in of the other architecture was built (its compiler is missing)";
         scratch_ = fixtures::NewScratchDirectory();
         ASSERT_FALSE(scratch_.empty());
         log_ = scratch_ + L"\\registrations.log";
@@ -275,12 +275,12 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
     rows[2] = Component::DllMainFails;
     rows[3] = Component::NoEntryPoint;
     rows[4] = Component::ReportsFailure;
-    rows[5] = Component::ThirtyTwoBit;
+    rows[5] = Component::OtherArchitecture;
     rows[7] = Component::Directory;
     rows[9] = Component::CutShort;
     rows[11] = Component::Locked;
     rows[17] = Component::NoEntryPoint;  // OLEDB32.DLL
-    rows[21] = Component::ThirtyTwoBit;
+    rows[21] = Component::OtherArchitecture;
     rows[28] = Component::ReportsFailure;  // msjet40.dll
     for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
 
@@ -295,7 +295,7 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
 }
 
 TEST_F(BadComponents, ARunWhereNoComponentCanBeRegisteredEndsAsUsual) {
-    const Component faulty[] = {Component::DllMainFails, Component::NoEntryPoint, Component::ThirtyTwoBit,
+    const Component faulty[] = {Component::DllMainFails, Component::NoEntryPoint, Component::OtherArchitecture,
                                 Component::TextFile, Component::Directory};
     std::vector<Component> rows;
     for (size_t row = 0; row < fixtures::ExpectedCatalogue().size(); ++row)

@@ -248,13 +248,13 @@ protected:
 // The kinds of file the repair tests of the invoker leave out.
 TEST_F(LeakOfInput, RegisterDllKeepsNothingOfFaultyComponents) {
     SkipUnlessCountable(false);
-    if (fixtures::BuiltFile("WIZARD_STAND_IN_32BIT").empty()) GTEST_SKIP() << "no 32-bit stand-in was built";
+    if (fixtures::BuiltFile("WIZARD_STAND_IN_OTHER_ARCH").empty()) GTEST_SKIP() << "no stand-in of the other architecture was built";
     const std::wstring dllMainFails = scratch_ + L"\\dllmain.dll";
-    const std::wstring thirtyTwoBit = scratch_ + L"\\x86.dll";
+    const std::wstring otherArchitecture = scratch_ + L"\\other-arch.dll";
     const std::wstring directory = scratch_ + L"\\folder.dll";
     const std::wstring locked = scratch_ + L"\\locked.dll";
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_DLLMAIN_FAILS", dllMainFails));
-    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_32BIT", thirtyTwoBit));
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_OTHER_ARCH", otherArchitecture));
     ASSERT_TRUE(fixtures::CreateDirectories(directory));
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN", locked));
     const fixtures::LockedFile lock(locked);
@@ -264,7 +264,7 @@ TEST_F(LeakOfInput, RegisterDllKeepsNothingOfFaultyComponents) {
         std::wstring path;
     };
     const Case cases[] = {{"DllMain fails", dllMainFails},
-                          {"32-bit DLL", thirtyTwoBit},
+                          {"DLL of the other architecture", otherArchitecture},
                           {"directory", directory},
                           {"locked by another process", locked}};
     for (const Case& c : cases) {

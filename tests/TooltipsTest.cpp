@@ -791,7 +791,7 @@ TEST_F(TooltipsTest, IconAndTitleTravelTogether) {
         {"Title = \"Details\"", [&] { tips_.SetTitle(L"Details"); }, TTI_ERROR, "Details"},
         {"Icon = TTI_INFO", [&] { tips_.SetIcon(TTI_INFO); }, TTI_INFO, "Details"},
         {"Icon = 7", [&] { tips_.SetIcon(7); }, 7, "Details"},
-        {"Title = \"\"", [&] { tips_.SetTitle(L""); }, 7, ""},
+        {"Title = \"\"", [&] { tips_.SetTitle(std::wstring()); }, 7, ""},
         {"Icon = TTI_NONE", [&] { tips_.SetIcon(TTI_NONE); }, TTI_NONE, ""},
     };
     for (const Step& step : steps) {

@@ -1,16 +1,23 @@
 #!/bin/sh
-# Builds the wizard for the given architectures (default: x64 x86) into dist/<arch>/.
+# Builds the wizard and its tests for the given architectures (default: x86 x64)
+# into dist/<arch>/ and build/<arch>/; with --program-only, just the wizard.
+# Both architectures build the program the same way, whether tests are built or not.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-ARCHES=${*:-"x64 x86"}
+target=""
+if [ "${1:-}" = "--program-only" ]; then
+    target="--target MdacRepair"
+    shift
+fi
+ARCHES=${*:-"x86 x64"}
 for arch in $ARCHES; do
     case "$arch" in
-        x64) toolchain="$ROOT/cmake/mingw-x86_64.cmake"; tests=ON ;;
-        # The x86 build is the shipping target; Wine here runs 64-bit programs only.
-        x86) toolchain="$ROOT/cmake/mingw-i686.cmake"; tests=OFF ;;
+        x86) toolchain="$ROOT/cmake/mingw-i686.cmake" ;;
+        x64) toolchain="$ROOT/cmake/mingw-x86_64.cmake" ;;
         *) echo "unknown architecture: $arch" >&2; exit 2 ;;
     esac
     cmake -S "$ROOT" -B "$ROOT/build/$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DWIZARD_BUILD_TESTS="$tests" >/dev/null
-    cmake --build "$ROOT/build/$arch" --parallel "$(nproc)"
+        -DCMAKE_BUILD_TYPE=Release -DWIZARD_BUILD_TESTS=ON >/dev/null
+    # shellcheck disable=SC2086
+    cmake --build "$ROOT/build/$arch" --parallel "$(nproc)" $target
 done

@@ -1,17 +1,26 @@
 #!/bin/sh
-# Runs a Windows test program in the Wine prefix of one test profile:
+# Runs a Windows test program of one architecture (x86 or x64) in the Wine
+# prefix of one test profile:  wine-profile.sh ARCH PROFILE PROGRAM [ARGS]
 #   en      English user interface (the default prefix)
 #   de      German user interface
 #   xp      Windows XP as the reported Windows version
+#   win10   Windows 10 as the reported Windows version
 #   dpi120  a screen of 120 dots per inch
 # Prefixes live below $WIZARD_TEST_ROOT (made by tools/test.sh, or here when
 # missing); each profile copies a base prefix made once per run. Each run gets
 # a private Xvfb display.
 set -eu
-profile=$1
-shift
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+arch=$1
+profile=$2
+shift 2
+case "$arch" in
+    x86) WINE="$ROOT/tools/wine32.sh" ;;
+    x64) WINE=/usr/lib/wine/wine64 ;;
+    *) echo "unknown architecture: $arch" >&2; exit 2 ;;
+esac
+# Serves both: the native server is also the one the 32-bit Wine is pointed at.
+WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${WIZARD_TEST_ROOT:-}" ]; then
@@ -25,21 +34,21 @@ case "$profile" in
     *) unset LC_ALL LANGUAGE || true; export LANG=C ;;
 esac
 
-base="$WIZARD_TEST_ROOT/base"
+base="$WIZARD_TEST_ROOT/base-$arch"
 (
     flock 9
     if [ ! -f "$base/.ready" ]; then
         rm -rf "$base"
-        WINEPREFIX="$base" LC_ALL=C LANG=C $WINE wineboot -i >/dev/null 2>&1
+        "$ROOT/tools/new-prefix.sh" "$arch" "$base"
         # The test display has no window manager; Wine would wait seconds for
         # one on every hidden or destroyed window.
         WINEPREFIX="$base" $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
         WINEPREFIX="$base" $WINESERVER -w
         touch "$base/.ready"
     fi
-) 9>"$WIZARD_TEST_ROOT/base.lock"
+) 9>"$base.lock"
 
-prefix="$WIZARD_TEST_ROOT/$profile"
+prefix="$WIZARD_TEST_ROOT/$arch-$profile"
 (
     flock 9
     if [ ! -f "$prefix/.ready" ]; then
@@ -49,6 +58,7 @@ prefix="$WIZARD_TEST_ROOT/$profile"
         reg() { WINEPREFIX="$prefix" $WINE reg add "$@" /f >/dev/null 2>&1; }
         case "$profile" in
             xp) reg 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp ;;
+            win10) reg 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 ;;
             dpi120) reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 ;;
         esac
         if [ -n "${WIZARD_URL_RECORDER:-}" ]; then
@@ -73,7 +83,7 @@ xvfb=$!
 for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
 DISPLAY=":$(cat "$displayfile")"
 rm -f "$displayfile"
-export DISPLAY WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile"
+export DISPLAY WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile" WIZARD_TEST_ARCH="$arch"
 status=0
 $WINE "$@" || status=$?
 $WINESERVER -k 2>/dev/null || true

@@ -16,8 +16,12 @@ import subprocess
 import tempfile
 import time
 
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# The architecture of the programs under test: x64 runs natively, x86 under
+# 32-bit Wine emulated by QEMU, through the same command users have.
+ARCH = os.environ.get("WIZARD_ARCH", "x64")
+WINE = os.path.join(ROOT, "tools", "wine32.sh") if ARCH == "x86" else "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
 WINE_FONTS = "/usr/share/wine/fonts"
 
 LOCALES = {"en": "C", "de": "de_DE.UTF-8"}
@@ -278,8 +282,8 @@ class Prefix:
 
     def _make(self, fonts):
         env = dict(self.env, LC_ALL="C", LANG="C")
-        subprocess.run([WINE, "wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run([os.path.join(ROOT, "tools", "new-prefix.sh"), ARCH, self.path], env=env, check=True,
+                       stdout=subprocess.DEVNULL)
         # Wine's own fonts (Tahoma for the texts, Marlett for the caption
         # buttons) are not found by this Wine unless they lie in the prefix.
         folder = os.path.join(self.path, "drive_c", "windows", "Fonts")

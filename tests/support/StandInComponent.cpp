@@ -6,9 +6,16 @@
 // STAND_IN_DLLMAIN_FAILS refuses to be loaded, noting "<path> DllMain failed"
 // in the log so that tests see the attempt.
 
+// No C++ library code and no exceptions: on 32-bit Windows, GCC's runtime
+// registers a DLL's unwind tables under a lock it creates at every load and
+// never frees at unload, so each load of a DLL built with it would leave
+// kernel objects in the loading process (an event and a thread handle, or a
+// semaphore) that the tests would count as the program's. Components built by
+// other compilers do not; nor does this one.
+
 #include <windows.h>
 
-#include <string>
+#include <cstring>
 
 #if defined(STAND_IN_NO_EXPORT)
 // Nothing to export under the entry point's name.
@@ -43,27 +50,10 @@ private:
     HANDLE handle_;
 };
 
-std::wstring LogPath() {
-    const DWORD needed = ::GetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring path(needed, L'\0');
-    const DWORD length = ::GetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", path.data(), needed);
-    path.resize(length < needed ? length : 0);
-    return path;
-}
-
-std::string OwnPath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameA(self, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);  // cut off: try a larger buffer
-    }
-}
+// The longest path Windows knows, plus the note and the line end.
+constexpr DWORD kLongestPath = 32768;
+wchar_t logPath[kLongestPath];
+char line[kLongestPath + 64];
 
 #if defined(STAND_IN_RETURNS_FAILURE)
 constexpr HRESULT kResult = E_FAIL;
@@ -71,15 +61,20 @@ constexpr HRESULT kResult = E_FAIL;
 constexpr HRESULT kResult = S_OK;
 #endif
 
-void AppendToLog(const std::string& note) {
-    const std::wstring logPath = LogPath();
-    if (logPath.empty()) return;
-    const std::string line = OwnPath() + note + "\r\n";
-    FileHandle log(::CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+void AppendToLog(const char* note) {
+    const DWORD pathLength = ::GetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", logPath, kLongestPath);
+    if (pathLength == 0 || pathLength >= kLongestPath) return;
+    const DWORD ownLength = ::GetModuleFileNameA(self, line, kLongestPath);
+    if (ownLength == 0 || ownLength >= kLongestPath) return;
+    const size_t noteLength = std::strlen(note);
+    std::memcpy(line + ownLength, note, noteLength);
+    std::memcpy(line + ownLength + noteLength, "\r\n", 2);
+    const auto length = static_cast<DWORD>(ownLength + noteLength + 2);
+    const FileHandle log(::CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (log.get() == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    ::WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::WriteFile(log.get(), line, length, &written, nullptr);
 }
 
 HRESULT RecordCall() {
