@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/ResourceCounters.h"
@@ -319,28 +318,41 @@ TEST_F(RegistryTest, NeverReturnsPartOfAValueThatChangesSizeWhileRead) {
     const std::string shortText = "short";
     const std::string longText(300, 'L');
     WriteRaw("Moving", REG_SZ, shortText + '\0');
-    std::atomic<bool> stop{false};
-    std::atomic<long> writes{0};
-    std::thread writer([&] {
-        HKEY raw = nullptr;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kScratchA, 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) return;
-        const UniqueHkey key(raw);
-        for (bool longer = true; !stop.load(); longer = !longer) {
-            const std::string& text = longer ? longText : shortText;
-            if (::RegSetValueExA(key.get(), "Moving", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                 static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS) {
-                ++writes;
+    struct Writer {
+        const std::string& shortText;
+        const std::string& longText;
+        std::atomic<bool> stop{false};
+        std::atomic<long> writes{0};
+
+        static DWORD WINAPI Run(void* self) {
+            static_cast<Writer*>(self)->Write();
+            return 0;
+        }
+        void Write() {
+            HKEY raw = nullptr;
+            if (::RegOpenKeyExA(HKEY_CURRENT_USER, kScratchA, 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) return;
+            const UniqueHkey key(raw);
+            for (bool longer = true; !stop.load(); longer = !longer) {
+                const std::string& text = longer ? longText : shortText;
+                if (::RegSetValueExA(key.get(), "Moving", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                     static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS) {
+                    ++writes;
+                }
             }
         }
-    });
+    } writer{shortText, longText};
+    // A Win32 thread: the program's C++ library has no std::thread.
+    const UniqueKernelHandle thread(::CreateThread(nullptr, 0, &Writer::Run, &writer, 0, nullptr));
+    ASSERT_TRUE(thread);
     struct Joiner {
-        std::atomic<bool>& stop;
-        std::thread& thread;
+        Writer& writer;
+        HANDLE thread;
         ~Joiner() {
-            stop = true;
-            thread.join();
+            writer.stop = true;
+            ::WaitForSingleObject(thread, INFINITE);
         }
-    } joiner{stop, writer};
+    } joiner{writer, thread.get()};
+    std::atomic<long>& writes = writer.writes;
     for (int wait = 0; wait < 500 && writes.load() < 2; ++wait) ::Sleep(10);
     ASSERT_GE(writes.load(), 2) << "the writer does not change the value";
     cRegistry registry = OnScratch(L"Moving");

@@ -10,7 +10,7 @@ RUNS=${1:-7}
 # The yardstick and the launcher, built like the shipped program.
 OUT="$ROOT/build/bench"
 mkdir -p "$OUT"
-CXX=x86_64-w64-mingw32-g++-posix
+CXX=x86_64-w64-mingw32-g++-win32
 FLAGS="-std=c++17 -Os -Wall -Wextra -Werror -DWIN32_LEAN_AND_MEAN -DNOMINMAX -static -static-libgcc -static-libstdc++ -s"
 # shellcheck disable=SC2086
 $CXX $FLAGS -mwindows "$ROOT/tools/bench/EmptyWindow.cpp" -o "$OUT/empty_window.exe"

@@ -1,10 +1,30 @@
 #!/bin/sh
 # Fails unless every DLL the program imports is a Windows system DLL, i.e. the
-# C and C++ runtimes are linked in and nothing has to be shipped beside it.
+# C and C++ runtimes are linked in and nothing has to be shipped beside it, and
+# unless it imports none of the functions that Windows XP lacks and that a
+# runtime library brings in (the POSIX-thread runtime's GetTickCount64 did):
+# the loader refuses a program with one missing import before it starts.
 set -eu
+# Kernel functions added in Vista or later that C and C++ runtimes use.
+NEWER_THAN_XP="GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared
+    ReleaseSRWLockExclusive ReleaseSRWLockShared TryAcquireSRWLockExclusive InitializeConditionVariable
+    SleepConditionVariableCS SleepConditionVariableSRW WakeConditionVariable WakeAllConditionVariable
+    InitOnceExecuteOnce InitOnceBeginInitialize InitOnceComplete CreateEventExA CreateEventExW
+    CreateSemaphoreExW CreateMutexExW GetSystemTimePreciseAsFileTime GetCurrentProcessorNumber
+    FlsAlloc FlsFree FlsGetValue FlsSetValue GetThreadId GetProcessId GetFileInformationByHandleEx
+    SetFileInformationByHandle GetFinalPathNameByHandleW CompareStringEx LCMapStringEx GetLocaleInfoEx
+    GetUserDefaultLocaleName LocaleNameToLCID SetDefaultDllDirectories AddDllDirectory RemoveDllDirectory
+    CreateSymbolicLinkW QueryFullProcessImageNameW"
 status=0
 for exe in "$@"; do
     objdump=x86_64-w64-mingw32-objdump  # reads 32-bit images too
+    functions=$($objdump -p "$exe" | awk '/DLL Name:/ { dll = 1; next } dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
+    for function in $NEWER_THAN_XP; do
+        if printf '%s\n' "$functions" | grep -qx "$function"; then
+            echo "$exe imports $function, which Windows XP does not have" >&2
+            status=1
+        fi
+    done
     dlls=$($objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
     [ -n "$dlls" ] || { echo "$exe: no imports found" >&2; status=1; }
     for dll in $dlls; do

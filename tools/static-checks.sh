@@ -13,11 +13,11 @@ echo "clang-format: checking layout"
 clang-format --dry-run --Werror $SOURCES
 
 echo "clang-tidy: checking every source"
-GCC_INCLUDE=/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include
+GCC_INCLUDE=/usr/lib/gcc/x86_64-w64-mingw32/12-win32/include
 # The benchmark's yardstick is read in its larger build.
 FLAGS="--target=x86_64-w64-mingw32 -std=c++17 -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0600 -DWINVER=0x0600
        -D_WIN32_IE=0x0600 -DWITH_WIZARD_LIBRARIES -I$ROOT -I$ROOT/resources
-       -I/usr/src/googletest/googletest/include -isystem $GCC_INCLUDE/c++ -isystem $GCC_INCLUDE/c++/x86_64-w64-mingw32"
+       -I$ROOT/tests/gtest-custom -I/usr/src/googletest/googletest/include -isystem $GCC_INCLUDE/c++ -isystem $GCC_INCLUDE/c++/x86_64-w64-mingw32"
 # The fuzz targets are built for this machine, not for Windows.
 HOST_FLAGS="-std=c++17 -I$ROOT"
 export FLAGS HOST_FLAGS

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Builds both architectures and runs every test: the Windows suites under Wine
-# in fresh temporary prefixes, each on a private Xvfb display, and the build checks.
+# Builds both architectures and runs every test: the Windows suites and the
+# end-to-end walks of each architecture under its own Wine (x64 natively, x86
+# under 32-bit Wine emulated by QEMU) in fresh temporary prefixes, each on a
+# private Xvfb display, and the build checks. Arguments go to both ctest runs.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/tools/setup-debian.sh"
-"$ROOT/tools/build.sh" x64 x86
+"$ROOT/tools/build.sh" x86 x64
 for check in check-imports.sh check-manifest.sh; do
     "$ROOT/tools/$check" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
 done
@@ -23,5 +25,10 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-cd "$ROOT/build/x64"
-ctest --output-on-failure --parallel 2 "$@"
+status=0
+for arch in x64 x86; do
+    started=$(date +%s)
+    (cd "$ROOT/build/$arch" && ctest --output-on-failure --parallel 2 "$@") || status=1
+    echo "The $arch tests took $(($(date +%s) - started)) s."
+done
+exit $status
