@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end walks through the shipped wizard, operated from outside.
 
-Each walk starts dist/x64/MdacRepair.exe as a process of its own under Wine,
+Each walk starts dist/<arch>/MdacRepair.exe as a process of its own under Wine,
 clicks and types on the X display as a person would, reads the window through
 the window inspector, and ends with the process gone. The interface language
 comes from WIZARD_E2E_LANGUAGE ("en" or "de"; both when unset). Every prefix
@@ -99,14 +99,16 @@ class Walks(unittest.TestCase):
     display = None
     base = None
     prefixes = {}
+    kind = None  # the prefix's architecture: the one under test
+    common_files = COMMON_FILES  # as the program under test sees it
 
     @classmethod
     def setUpClass(cls):
         if cls.language is None:
             raise unittest.SkipTest("no language")
-        cls.root = e2e.work_root("e2e-" + cls.language)
+        cls.root = e2e.work_root("e2e-" + cls.language + ("-" + cls.kind if cls.kind else ""))
         cls.display = e2e.Display()
-        cls.base = e2e.Prefix(os.path.join(cls.root, "base"), cls.language, cls.display)
+        cls.base = e2e.Prefix(os.path.join(cls.root, "base"), cls.language, cls.display, kind=cls.kind)
         cls.prefixes = {}
 
     @classmethod
@@ -124,7 +126,7 @@ class Walks(unittest.TestCase):
         if scenario_name not in self.prefixes:
             scenario = SCENARIOS[scenario_name]
             prefix = e2e.Prefix(os.path.join(self.root, scenario_name), self.language, self.display,
-                                base=self.base.path)
+                                base=self.base.path, kind=self.kind)
             prefix.prepare(scenario)
             self.prefixes[scenario_name] = prefix
         prefix = self.prefixes[scenario_name]
@@ -267,7 +269,7 @@ class Walks(unittest.TestCase):
             if not listed:
                 continue
             name = e2e.file_name(path)
-            full = path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
+            full = path.replace("%common%", self.common_files).replace("%system%", SYSTEM)
             if scenario.name == "fresh":
                 version, shown_path = FRESH_PREFIX_FILES.get(name, (None, None))
             else:
@@ -508,12 +510,64 @@ class German(Walks):
     language = "de"
 
 
+class OnWindows64(Walks):
+    """The 32-bit program in a 64-bit prefix, as most users run it (WoW64):
+    the components of 32-bit database programs lie in the 32-bit folders
+    (Program Files (x86), SysWOW64 behind the system directory) and their MDAC
+    version in the registry's 32-bit view, while the 64-bit view says otherwise."""
+
+    language = "en"
+    kind = "wow64"
+    common_files = r"C:\Program Files (x86)\Common Files"
+
+    def test_reads_and_repairs_the_32_bit_components(self):
+        # The 32-bit fixture tool places "current" where 32-bit programs look.
+        prefix = self.prefix("current")
+        for path in ("Program Files (x86)/Common Files/System/ado/MSADO15.DLL", "windows/syswow64/msjet40.dll"):
+            self.assertIsNotNone(self.version_of(prefix, path), path)
+        # Wine's own 64-bit msado15 has no version information.
+        for path in ("Program Files/Common Files/System/ado/MSADO15.DLL", "windows/system32/msjet40.dll"):
+            self.assertIsNone(self.version_of(prefix, path), path)
+        prefix.wine("reg", "add", r"HKLM\Software\Microsoft\DataAccess", "/v", "FullInstallVer", "/d",
+                    "2.80.1022.0", "/f", "/reg:64")
+        prefix.stop_server()
+        query = prefix.wine("reg", "query", r"HKLM\Software\Wow6432Node\Microsoft\DataAccess", "/v",
+                            "FullInstallVer", capture=True)
+        self.assertIn("2.81.1117.0", query.stdout.decode(errors="replace"))
+        prefix.stop_server()
+
+        wizard = self.walk_to_repair_page("current")  # MDAC 2.81 and Jet 4.0.8618: both current
+        self.repair(wizard, "current")  # registers the 32-bit copies, in catalogue order
+        wizard.click("cmdWeiter")
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+
+
+    @staticmethod
+    def version_of(prefix, relative):
+        """Whether drive C holds the file (names compared as Windows compares
+        them) with a version resource: its contents, or None."""
+        here = prefix.drive_c()
+        for part in relative.split("/"):
+            names = {name.lower(): name for name in os.listdir(here)} if os.path.isdir(here) else {}
+            if part.lower() not in names:
+                return None
+            here = os.path.join(here, names[part.lower()])
+        with open(here, "rb") as file:
+            contents = file.read()
+        return contents if "VS_VERSION_INFO".encode("utf-16-le") in contents else None
+
+
 def load_tests(loader, standard_tests, pattern):
     wanted = os.environ.get("WIZARD_E2E_LANGUAGE", "")
     suite = unittest.TestSuite()
     for case in (English, German):
         if not wanted or case.language == wanted:
             suite.addTests(loader.loadTestsFromTestCase(case))
+    # The 32-bit program under 64-bit Windows: once, in English.
+    if os.environ.get("WIZARD_ARCH") == "x86" and wanted in ("", "en"):
+        suite.addTest(OnWindows64("test_reads_and_repairs_the_32_bit_components"))
     return suite
 
 

@@ -262,11 +262,15 @@ class Display:
 class Prefix:
     """A Wine prefix of its own, in one interface language, on one display."""
 
-    def __init__(self, path, language, display, base=None, fonts=None):
+    def __init__(self, path, language, display, base=None, fonts=None, kind=None):
         self.path = path
         self.language = language
         self.display = display
         self.inspector = None
+        # The prefix's own architecture: the one under test, or a 64-bit
+        # prefix that runs the 32-bit programs as 64-bit Windows does (WoW64).
+        self.kind = kind or ARCH
+        self.wine_command = "/usr/lib/wine/wine64" if self.kind in ("x64", "wow64") else WINE
         locale = LOCALES[language]
         self.env = dict(os.environ)
         for name in ("LANGUAGE", "LC_MESSAGES", "LC_CTYPE"):
@@ -282,8 +286,8 @@ class Prefix:
 
     def _make(self, fonts):
         env = dict(self.env, LC_ALL="C", LANG="C")
-        subprocess.run([os.path.join(ROOT, "tools", "new-prefix.sh"), ARCH, self.path], env=env, check=True,
-                       stdout=subprocess.DEVNULL)
+        subprocess.run([os.path.join(ROOT, "tools", "new-prefix.sh"), "x64" if self.kind == "wow64" else self.kind,
+                        self.path], env=env, check=True, stdout=subprocess.DEVNULL)
         # Wine's own fonts (Tahoma for the texts, Marlett for the caption
         # buttons) are not found by this Wine unless they lie in the prefix.
         folder = os.path.join(self.path, "drive_c", "windows", "Fonts")
@@ -303,12 +307,12 @@ class Prefix:
         self.stop_server()
 
     def wine(self, *args, env=None, check=True, capture=False):
-        return subprocess.run([WINE] + list(args), env=env or self.env, check=check,
+        return subprocess.run([self.wine_command] + list(args), env=env or self.env, check=check,
                               stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
                               stderr=subprocess.PIPE if capture else subprocess.DEVNULL)
 
     def fixture(self, *commands, env=None):
-        result = subprocess.run([WINE, built("WIZARD_FIXTURE_TOOL")] + list(commands), env=env or self.env,
+        result = subprocess.run([self.wine_command, built("WIZARD_FIXTURE_TOOL")] + list(commands), env=env or self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if result.returncode != 0:
             raise RuntimeError("fixture_tool failed: %s" % result.stderr.decode(errors="replace"))
@@ -411,7 +415,7 @@ class Inspector:
     """The window inspector, running in the prefix and answering commands."""
 
     def __init__(self, prefix):
-        self.process = subprocess.Popen([WINE, built("WIZARD_WINDOW_INSPECTOR")], env=prefix.env,
+        self.process = subprocess.Popen([prefix.wine_command, built("WIZARD_WINDOW_INSPECTOR")], env=prefix.env,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
     def ask(self, command):
@@ -474,7 +478,7 @@ class Wizard:
         env = dict(prefix.env)
         env.update(extra_env or {})
         self.started = time.monotonic()
-        self.process = subprocess.Popen([WINE, built("WIZARD_PROGRAM")], env=env, stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen([prefix.wine_command, built("WIZARD_PROGRAM")], env=env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self._cleanup = CLEANUP.add(self.kill)
         self.state = self.wait_for(lambda s: s.present and s.window.get("visible") == "1", 30,
