@@ -28,15 +28,15 @@ using harness::WindowText;
 constexpr wchar_t kDllMainNote[] = L" DllMain failed";
 
 enum class Component {
-    Working,         // the stand-in: registers
-    ReportsFailure,  // DllRegisterServer returns E_FAIL: called all the same
-    DllMainFails,    // cannot be loaded: its DllMain refuses
-    NoEntryPoint,    // loads, nothing to call
+    Working,            // the stand-in: registers
+    ReportsFailure,     // DllRegisterServer returns E_FAIL: called all the same
+    DllMainFails,       // cannot be loaded: its DllMain refuses
+    NoEntryPoint,       // loads, nothing to call
     OtherArchitecture,  // a DLL built for the other architecture: cannot be loaded
-    TextFile,        // no program at all, no version
-    Directory,       // a directory with the file's name
-    CutShort,        // the first half of the stand-in: cannot be loaded, its version may be readable
-    Locked,          // held open without sharing by another process
+    TextFile,           // no program at all, no version
+    Directory,          // a directory with the file's name
+    CutShort,           // the first half of the stand-in: cannot be loaded, its version may be readable
+    Locked,             // held open without sharing by another process
 };
 
 const char* Name(Component c) {

@@ -248,7 +248,8 @@ protected:
 // The kinds of file the repair tests of the invoker leave out.
 TEST_F(LeakOfInput, RegisterDllKeepsNothingOfFaultyComponents) {
     SkipUnlessCountable(false);
-    if (fixtures::BuiltFile("WIZARD_STAND_IN_OTHER_ARCH").empty()) GTEST_SKIP() << "no stand-in of the other architecture was built";
+    if (fixtures::BuiltFile("WIZARD_STAND_IN_OTHER_ARCH").empty())
+        GTEST_SKIP() << "no stand-in of the other architecture was built";
     const std::wstring dllMainFails = scratch_ + L"\\dllmain.dll";
     const std::wstring otherArchitecture = scratch_ + L"\\other-arch.dll";
     const std::wstring directory = scratch_ + L"\\folder.dll";

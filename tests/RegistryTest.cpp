@@ -561,7 +561,8 @@ TEST_F(RegistryTest, RaisesWithoutSourceOrDescriptionForBinaryOfAnythingButBytes
     for (const TaggedValue& value : values) {
         WriteRaw("Binary", REG_SZ, before);
         cRegistry registry = OnScratch(L"Binary", REG_BINARY);
-        ExpectRaised(RaisedBy([&] { registry.SetValue(value); }), kRegistryError, std::wstring(), std::wstring(), Show(value));
+        ExpectRaised(RaisedBy([&] { registry.SetValue(value); }), kRegistryError, std::wstring(), std::wstring(),
+                     Show(value));
         EXPECT_EQ(Hex(ReadRaw(kScratchA, "Binary").data), Hex(before)) << Show(value);
     }
 }
