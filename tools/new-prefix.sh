@@ -23,6 +23,8 @@ if [ $status -ne 0 ]; then
     echo "new-prefix: creating the $arch prefix $WINEPREFIX failed (status $status); trying once more" >&2
     $WINESERVER -k 2>/dev/null || true
     $WINESERVER -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
     status=0
     boot || status=$?
     [ $status -eq 0 ] || { echo "new-prefix: the second try failed too (status $status)" >&2; exit $status; }
