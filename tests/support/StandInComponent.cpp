@@ -67,8 +67,8 @@ void AppendToLog(const char* note) {
     const DWORD ownLength = ::GetModuleFileNameA(self, line, kLongestPath);
     if (ownLength == 0 || ownLength >= kLongestPath) return;
     const size_t noteLength = std::strlen(note);
-    std::memcpy(line + ownLength, note, noteLength);
-    std::memcpy(line + ownLength + noteLength, "\r\n", 2);
+    std::memcpy(line + ownLength, note, noteLength + 1);
+    std::memcpy(line + ownLength + noteLength, "\r\n", 3);
     const auto length = static_cast<DWORD>(ownLength + noteLength + 2);
     const FileHandle log(::CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
