@@ -21,6 +21,6 @@ export WIZARD_PROGRAM="$ROOT/dist/x64/MdacRepair.exe" \
     WIZARD_WINDOW_INSPECTOR="$BUILT/window_inspector.exe" \
     WIZARD_FIXTURE_TOOL="$BUILT/fixture_tool.exe" \
     WIZARD_STAND_IN="$BUILT/stand_in_component.dll" \
-    WIZARD_URL_RECORDER="$BUILT/url_recorder_windowless.exe"
+    WIZARD_URL_RECORDER="$BUILT/url_recorder.exe"
 # shellcheck disable=SC2086
 exec python3 "$ROOT/tests/e2e/take_screenshots.py" "$OUT" $DPI
