@@ -18,14 +18,15 @@ NEWER_THAN_XP="GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireS
 status=0
 for exe in "$@"; do
     objdump=x86_64-w64-mingw32-objdump  # reads 32-bit images too
-    functions=$($objdump -p "$exe" | awk '/DLL Name:/ { dll = 1; next } dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
+    headers=$($objdump -p "$exe")
+    functions=$(printf '%s\n' "$headers" | awk '/DLL Name:/ { dll = 1; next } dll && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
     for function in $NEWER_THAN_XP; do
         if printf '%s\n' "$functions" | grep -qx "$function"; then
             echo "$exe imports $function, which Windows XP does not have" >&2
             status=1
         fi
     done
-    dlls=$($objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+    dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
     [ -n "$dlls" ] || { echo "$exe: no imports found" >&2; status=1; }
     for dll in $dlls; do
         case "$dll" in

@@ -3,16 +3,11 @@
 # Creation has failed once under load (wineboot status 53): it is tried once
 # more after a failure, and the retry is said on stderr.
 set -eu
+. "$(dirname "$0")/wine-env.sh"
 arch=$1
 WINEPREFIX=$2
 export WINEPREFIX
-case "$arch" in
-    # The native server serves the emulated 32-bit Wine of the same version, much faster.
-    x86) WINE=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver64 WINEARCH=win32 ;;
-    x64) WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver WINEARCH=win64 ;;
-    *) echo "unknown architecture: $arch" >&2; exit 2 ;;
-esac
-export WINESERVER WINEARCH
+wine_environment "$arch"
 export WINEDEBUG=${WINEDEBUG:--all}
 # A prefix's language is fixed by the first server that serves it: a new one is made in English.
 boot() { LC_ALL=C LANG=C $WINE wineboot -i >/dev/null 2>&1; }

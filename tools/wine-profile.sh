@@ -83,7 +83,7 @@ xvfb=$!
 for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
 DISPLAY=":$(cat "$displayfile")"
 rm -f "$displayfile"
-export DISPLAY WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile" WIZARD_TEST_ARCH="$arch"
+export DISPLAY WINEPREFIX="$prefix" WIZARD_TEST_PROFILE="$profile"
 status=0
 $WINE "$@" || status=$?
 $WINESERVER -k 2>/dev/null || true

@@ -16,6 +16,6 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # A 64-bit prefix runs 32-bit programs as 64-bit Windows does (WoW64).
 grep -qs '^#arch=win64' "$WINEPREFIX/system.reg" && exec /usr/lib/wine/wine64 "$@"
 [ -f "$WINEPREFIX/system.reg" ] || "$ROOT/tools/new-prefix.sh" x86 "$WINEPREFIX"
-# The native server serves the emulated 32-bit Wine of the same version, much faster.
-export WINESERVER=/usr/lib/wine/wineserver64 WINEARCH=win32
-exec /usr/lib/wine/wine "$@"
+. "$ROOT/tools/wine-env.sh"
+wine_environment x86
+exec "$WINE" "$@"

@@ -543,7 +543,6 @@ class OnWindows64(Walks):
         wizard.click("cmdAbbrechen")
         self.assertGone(wizard)
 
-
     @staticmethod
     def version_of(prefix, relative):
         """Whether drive C holds the file (names compared as Windows compares
