@@ -50,6 +50,8 @@ constexpr int RepairFinished = 154;
 constexpr int ProblemsResolvedQuestion = 155;
 constexpr int AnswerResolved = 156;
 constexpr int AnswerStillProblems = 157;
+constexpr int RegistrationCrashed = 160;
+constexpr int RegistrationTimedOut = 161;
 }  // namespace msg
 
 // The text of a message in the user interface language, exactly as stored

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "winsupport/DllSearch.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
 
@@ -12,17 +13,19 @@ namespace {
 using EntryPoint = HRESULT(WINAPI*)();
 }
 
-void RegisterDll(const std::string& path, const std::string& entryName, const std::wstring& /*fileName*/) {
-    UniqueModule module(::LoadLibraryA(path.c_str()));
-    if (!module) return;
+RegistrationOutcome RegisterDll(const std::string& path, const std::string& entryName,
+                                const std::wstring& /*fileName*/) {
+    UniqueModule module = LoadComponentLibrary(path);
+    if (!module) return {RegistrationOutcome::Kind::LoadFailed, ::GetLastError()};
     // A DLL without the export is unloaded without calling anything.
     FARPROC address = ::GetProcAddress(module.get(), entryName.c_str());
-    if (address == nullptr) return;
+    if (address == nullptr) return {RegistrationOutcome::Kind::NoEntryPoint, ::GetLastError()};
     EntryPoint entry = nullptr;
     static_assert(sizeof(entry) == sizeof(address), "function pointers of one size");
     std::memcpy(&entry, &address, sizeof(entry));
     const HRESULT result = entry();
-    static_cast<void>(FAILED(result));  // a failure is not reported; the run goes on
+    if (FAILED(result)) return {RegistrationOutcome::Kind::EntryPointFailed, static_cast<unsigned long>(result)};
+    return {RegistrationOutcome::Kind::Registered, static_cast<unsigned long>(result)};
 }
 
 std::wstring SystemErrorText(unsigned long errorCode) {

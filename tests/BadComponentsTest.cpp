@@ -1,9 +1,10 @@
 // Faulty components under the catalogue's paths during a real repair run:
 // DLLs whose DllMain fails, that lack the entry point, whose entry point
-// reports failure, DLLs of the other architecture (which the program cannot load), text files,
-// directories, cut-short and locked files. The run must go on past each,
-// report nothing, end as usual, and call exactly the entry points that can
-// be called, in catalogue order.
+// reports failure, crashes or never returns, DLLs of the other architecture
+// (which the program cannot load), text files, directories, cut-short and
+// locked files. The run must go on past each, end as usual, call exactly the
+// entry points that can be called, in catalogue order, and afterwards list
+// every registration that failed, with its reason, in one message box.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,6 +17,7 @@
 
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
+#include "repair/RegistrationWorker.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
@@ -37,7 +39,12 @@ enum class Component {
     Directory,          // a directory with the file's name
     CutShort,           // the first half of the stand-in: cannot be loaded, its version may be readable
     Locked,             // held open without sharing by another process
+    Crashes,            // DllRegisterServer writes through a null pointer
+    Hangs,              // DllRegisterServer never returns
 };
+
+// Long enough for the 32-bit worker to start under emulation, short enough to wait for.
+constexpr DWORD kTestTimeLimit = 4000;
 
 const char* Name(Component c) {
     switch (c) {
@@ -59,6 +66,10 @@ const char* Name(Component c) {
             return "cut short";
         case Component::Locked:
             return "locked";
+        case Component::Crashes:
+            return "crashes";
+        case Component::Hangs:
+            return "hangs";
     }
     return "?";
 }
@@ -78,6 +89,10 @@ const char* BuiltVariable(Component c) {
             return "WIZARD_STAND_IN_NO_EXPORT";
         case Component::OtherArchitecture:
             return "WIZARD_STAND_IN_OTHER_ARCH";
+        case Component::Crashes:
+            return "WIZARD_STAND_IN_CRASHES";
+        case Component::Hangs:
+            return "WIZARD_STAND_IN_HANGS";
         default:
             return nullptr;
     }
@@ -105,8 +120,11 @@ protected:
         ASSERT_TRUE(::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", log_.c_str()));
         overrides_ = std::make_unique<fixtures::NativeDllOverrides>(fixtures::CatalogueFileNames());
         ASSERT_TRUE(overrides_->Applied());
+        timeLimit_ = RegistrationTimeLimit();
+        SetRegistrationTimeLimit(kTestTimeLimit);
     }
     void TearDown() override {
+        SetRegistrationTimeLimit(timeLimit_);
         form.reset();
         locks_.clear();
         for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
@@ -216,7 +234,9 @@ protected:
         for (size_t row = 0; row < rows.size(); ++row) {
             if (catalogue[row].skipRegistration) continue;
             const std::wstring path = fixtures::LongPath(fixtures::CataloguePath(catalogue[row]));
-            if (rows[row] == Component::Working || rows[row] == Component::ReportsFailure) expected.push_back(path);
+            if (rows[row] == Component::Working || rows[row] == Component::ReportsFailure ||
+                rows[row] == Component::Crashes || rows[row] == Component::Hangs)
+                expected.push_back(path);
             if (rows[row] == Component::DllMainFails) expected.push_back(path + kDllMainNote);
         }
         return expected;
@@ -259,7 +279,71 @@ protected:
         }
     }
 
+    // The box after the run: one paragraph per failed registration, in
+    // catalogue order, each the file's message and the reason's code.
+    void ExpectReport(const std::vector<Component>& rows, const harness::MessageBoxWatcher& boxes) {
+        const auto& catalogue = fixtures::ExpectedCatalogue();
+        std::wstring expected;
+        std::vector<std::wstring> codes;
+        for (size_t row = 0; row < rows.size(); ++row) {
+            std::wstring code;
+            switch (rows[row]) {
+                case Component::ReportsFailure: code = L"(0x80004005)"; break;
+                case Component::DllMainFails: code = L"(0x0000045A)"; break;
+                case Component::NoEntryPoint: code = L"(0x0000007F)"; break;
+                case Component::OtherArchitecture: code = L"(0x000000C1)"; break;
+                case Component::Crashes: code = L"(0xC0000005)"; break;
+                case Component::Hangs: code = L"4"; break;  // seconds
+                case Component::CutShort:
+                    // Listed when its version could be read; the loader refuses it.
+                    if (form->ComponentFiles[row].FileVersion != L"N/A") code = L"(0x";
+                    break;
+                default: break;
+            }
+            if (code.empty() || catalogue[row].skipRegistration) continue;
+            const std::wstring path = fixtures::CataloguePath(catalogue[row]);
+            const std::wstring name = path.substr(path.rfind(L'\\') + 1);
+            codes.push_back(Localized(L"The file " + name + L" could not be registered properly.\n",
+                                      L"Die Datei " + name + L" konnte nicht registriert werden.\n") +
+                            code);
+        }
+        if (codes.empty()) {
+            EXPECT_FALSE(boxes.Seen()) << "the run reported: " << ToAnsi(boxes.Text());
+            return;
+        }
+        EXPECT_EQ(boxes.Count(), 1) << "message boxes after the run";
+        EXPECT_EQ(boxes.Caption(), Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
+        EXPECT_FALSE(boxes.HadInformationIcon());
+        // Paragraphs: the file's line, then the reason ending in its code.
+        std::vector<std::wstring> found;
+        const std::wstring text = boxes.Text();
+        for (size_t start = 0; start <= text.size();) {
+            const size_t end = std::min(text.find(L"\n\n", start), text.size());
+            found.push_back(text.substr(start, end - start));
+            start = end + 2;
+        }
+        ASSERT_EQ(found.size(), codes.size()) << ToAnsi(text);
+        for (size_t i = 0; i < codes.size(); ++i) {
+            const std::wstring& paragraph = found[i];
+            const size_t lineEnd = paragraph.find(L'\n');
+            const std::wstring firstLine = paragraph.substr(0, lineEnd + 1);
+            const std::wstring wanted = codes[i].substr(0, codes[i].find(L'\n') + 1);
+            const std::wstring code = codes[i].substr(wanted.size());
+            EXPECT_EQ(firstLine, wanted) << ToAnsi(paragraph);
+            const std::wstring reason = lineEnd == std::wstring::npos ? L"" : paragraph.substr(lineEnd + 1);
+            if (code == L"4") {
+                EXPECT_EQ(reason, Localized(L"The registration did not finish within 4 seconds.",
+                                            L"Die Registrierung wurde nicht innerhalb von 4 Sekunden abgeschlossen."));
+            } else {
+                EXPECT_NE(reason.find(code), std::wstring::npos) << ToAnsi(paragraph);
+                EXPECT_GT(reason.find(code), 0u) << "no reason before the code: " << ToAnsi(paragraph);
+                EXPECT_EQ(reason.find(L"%1"), std::wstring::npos) << "an unfilled insert: " << ToAnsi(paragraph);
+            }
+        }
+    }
+
     std::unique_ptr<frmMain> form;
+    DWORD timeLimit_ = 0;
     std::wstring scratch_;
     std::wstring log_;
     fixtures::PrefixChanges changes_;
@@ -279,6 +363,8 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
     rows[7] = Component::Directory;
     rows[9] = Component::CutShort;
     rows[11] = Component::Locked;
+    rows[14] = Component::Crashes;  // MSADDS.DLL
+    rows[16] = Component::Hangs;    // MSDAPRST.DLL
     rows[17] = Component::NoEntryPoint;  // OLEDB32.DLL
     rows[21] = Component::OtherArchitecture;
     rows[28] = Component::ReportsFailure;  // msjet40.dll
@@ -286,10 +372,10 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
 
     harness::MessageBoxWatcher boxes;
     ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
-    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << ToAnsi(boxes.Text());
     ExpectRunEndedNormally();
     ExpectCatalogue(rows);
     ExpectLog(rows);
+    ExpectReport(rows, boxes);
     std::printf("[   NOTE   ] one run over %zu components: %zu entry points called or refused as expected\n",
                 rows.size(), ExpectedLog(rows).size());
 }
@@ -304,10 +390,24 @@ TEST_F(BadComponents, ARunWhereNoComponentCanBeRegisteredEndsAsUsual) {
 
     harness::MessageBoxWatcher boxes;
     ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
-    EXPECT_FALSE(boxes.Seen()) << "the run reported: " << ToAnsi(boxes.Text());
     ExpectRunEndedNormally();
     ExpectCatalogue(rows);
     ExpectLog(rows);
+    ExpectReport(rows, boxes);
+}
+
+TEST_F(BadComponents, OneFailingComponentAmongWorkingOnesIsReportedAlone) {
+    std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    rows[4] = Component::ReportsFailure;  // MSADOX.DLL
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+
+    harness::MessageBoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
+    ExpectRunEndedNormally();
+    ExpectLog(rows);
+    ExpectReport(rows, boxes);
+    // The box comes after the run's end: Next has the focus again once it is answered.
+    EXPECT_EQ(::GetFocus(), form->Control(cmdWeiter));
 }
 
 }  // namespace

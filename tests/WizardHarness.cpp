@@ -151,6 +151,8 @@ std::vector<std::string> OpenedUrls() {
 namespace {
 struct SeenBox {
     bool seen = false;
+    int count = 0;
+    HWND last = nullptr;
     std::wstring text;
     std::wstring caption;
     bool informationIcon = false;
@@ -170,7 +172,11 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM found) {
 void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     HWND box = nullptr;
     ::EnumThreadWindows(::GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&box));
-    if (box == nullptr || g_seenBox.seen) return;
+    if (box == nullptr || box == g_seenBox.last) return;
+    g_seenBox.last = box;
+    ++g_seenBox.count;
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (g_seenBox.seen) return;
     g_seenBox.seen = true;
     g_seenBox.caption = WindowText(box);
     g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));
@@ -183,7 +189,6 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
             g_seenBox.informationIcon = true;
         }
     }
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 }  // namespace
 
@@ -195,6 +200,9 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 }
 bool MessageBoxWatcher::Seen() const {
     return g_seenBox.seen;
+}
+int MessageBoxWatcher::Count() const {
+    return g_seenBox.count;
 }
 std::wstring MessageBoxWatcher::Text() const {
     return g_seenBox.text;

@@ -45,8 +45,9 @@ void PressKeyWithAlt(WORD virtualKey);
 void ClearOpenedUrls();
 std::vector<std::string> OpenedUrls();
 
-// Answers the next message box of this thread with OK and keeps its text and
-// caption, so that a modal box inside a handler does not block the test.
+// Answers every message box of this thread with OK, counts them and keeps the
+// first one's text and caption, so that a modal box inside a handler does not
+// block the test.
 class MessageBoxWatcher {
 public:
     MessageBoxWatcher();
@@ -54,6 +55,7 @@ public:
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
     bool Seen() const;
+    int Count() const;
     std::wstring Text() const;
     std::wstring Caption() const;
     bool HadInformationIcon() const;

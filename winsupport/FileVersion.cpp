@@ -7,6 +7,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "winsupport/DecimalText.h"
+#include "winsupport/DllSearch.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -49,6 +50,37 @@ bool RootRecord(const std::vector<BYTE>& block, VS_FIXEDFILEINFO& info) {
     return true;
 }
 
+// version.dll is not one of the DLLs Windows always takes from the system
+// directory, so it is not imported: a copy beside the program would be loaded
+// in its place. Loaded once, by its full path, for the life of the process.
+class VersionLibrary {
+public:
+    VersionLibrary() : module_(LoadSystemLibrary(L"version.dll")) {
+        Resolve("GetFileVersionInfoA", info_);
+        Resolve("GetFileVersionInfoSizeA", size_);
+    }
+    BOOL Info(const char* path, DWORD handle, DWORD size, void* data) const {
+        return info_ != nullptr ? info_(path, handle, size, data) : FALSE;
+    }
+    DWORD Size(const char* path, DWORD* handle) const { return size_ != nullptr ? size_(path, handle) : 0; }
+
+private:
+    template <typename Function>
+    void Resolve(const char* name, Function& function) {
+        const FARPROC address = module_ ? ::GetProcAddress(module_.get(), name) : nullptr;
+        static_assert(sizeof(function) == sizeof(address), "function pointers of one size");
+        std::memcpy(&function, &address, sizeof(function));
+    }
+    UniqueModule module_;
+    BOOL(WINAPI* info_)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
+    DWORD(WINAPI* size_)(LPCSTR, LPDWORD) = nullptr;
+};
+
+const VersionLibrary& Version() {
+    static const VersionLibrary library;
+    return library;
+}
+
 }  // namespace
 
 bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info) {
@@ -57,13 +89,13 @@ bool ReadFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info) {
     // for the size first would map the file twice. The read is cut to the
     // buffer, so a larger block is read again at its own size.
     std::vector<BYTE> buffer(kUsualBlockSize);
-    if (!::GetFileVersionInfoA(ansiPath.c_str(), 0, static_cast<DWORD>(buffer.size()), buffer.data())) return false;
+    if (!Version().Info(ansiPath.c_str(), 0, static_cast<DWORD>(buffer.size()), buffer.data())) return false;
     if (BlockLength(buffer) > buffer.size()) {
         DWORD handle = 0;
-        const DWORD size = ::GetFileVersionInfoSizeA(ansiPath.c_str(), &handle);
+        const DWORD size = Version().Size(ansiPath.c_str(), &handle);
         if (size == 0) return false;
         buffer.assign(size, 0);
-        if (!::GetFileVersionInfoA(ansiPath.c_str(), handle, size, buffer.data())) return false;
+        if (!Version().Info(ansiPath.c_str(), handle, size, buffer.data())) return false;
     }
     return RootRecord(buffer, info);
 }

@@ -7,8 +7,9 @@
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
-// shfolder.dll rather than shell32, so that the lookup also works on systems
-// whose shell predates SHGetFolderPath.
+// From shell32, which every supported Windows takes from its system directory;
+// shfolder.dll, which only older shells needed, it would look for beside the
+// program first.
 extern "C" __declspec(dllimport) HRESULT WINAPI SHGetFolderPathA(HWND, int, HANDLE, DWORD, LPSTR);
 
 std::wstring GetSpecialFolderPath(int csidl) {

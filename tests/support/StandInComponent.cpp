@@ -4,7 +4,12 @@
 // Built as variants: STAND_IN_NO_EXPORT leaves the entry point out of the
 // export table; STAND_IN_RETURNS_FAILURE records the call and reports E_FAIL;
 // STAND_IN_DLLMAIN_FAILS refuses to be loaded, noting "<path> DllMain failed"
-// in the log so that tests see the attempt.
+// in the log so that tests see the attempt; STAND_IN_CRASHES writes through a
+// null pointer and STAND_IN_HANGS never returns, each after recording the call;
+// STAND_IN_USES_HELPER imports the helper DLL (STAND_IN_HELPER), which records
+// "<its own path> helper" for each call; STAND_IN_RECORDS_LOAD notes
+// "<path> loaded" whenever a process loads it (for copies planted under the
+// names of system DLLs).
 
 // No C++ library code and no exceptions: on 32-bit Windows, GCC's runtime
 // registers a DLL's unwind tables under a lock it creates at every load and
@@ -77,8 +82,22 @@ void AppendToLog(const char* note) {
     ::WriteFile(log.get(), line, length, &written, nullptr);
 }
 
+#if defined(STAND_IN_USES_HELPER)
+extern "C" __declspec(dllimport) void StandInHelperRecord();
+#endif
+
 HRESULT RecordCall() {
     AppendToLog("");
+#if defined(STAND_IN_USES_HELPER)
+    StandInHelperRecord();
+#endif
+#if defined(STAND_IN_CRASHES)
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+#endif
+#if defined(STAND_IN_HANGS)
+    for (;;) ::Sleep(INFINITE);
+#endif
     return kResult;
 }
 
@@ -86,6 +105,9 @@ HRESULT RecordCall() {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) self = instance;
+#if defined(STAND_IN_RECORDS_LOAD)
+    if (reason == DLL_PROCESS_ATTACH) AppendToLog(" loaded");
+#endif
 #if defined(STAND_IN_DLLMAIN_FAILS)
     if (reason == DLL_PROCESS_ATTACH) {
         AppendToLog(" DllMain failed");
@@ -94,6 +116,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 #endif
     return TRUE;
 }
+
+#if defined(STAND_IN_HELPER)
+extern "C" __declspec(dllexport) void StandInHelperRecord() {
+    AppendToLog(" helper");
+}
+#endif
 
 #if defined(STAND_IN_NO_EXPORT)
 // MinGW exports every global symbol of a DLL that exports nothing explicitly;

@@ -1,0 +1,209 @@
+#include "repair/RegistrationWorker.h"
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <iterator>
+#include <vector>
+
+#include "winsupport/DecimalText.h"
+#include "winsupport/DllSearch.h"
+#include "winsupport/OleSession.h"
+
+namespace {
+
+constexpr wchar_t kWorkerSwitch[] = L"/RegistrationWorker";
+// MDAC's components register in well under a second; a minute leaves room for
+// a slow disk and a virus scanner looking at every file they touch.
+DWORD g_timeLimit = 60000;
+// After the last registration the worker only has to unload OLE and end.
+constexpr DWORD kEndWait = 5000;
+constexpr LONG kNoAnswer = -1;
+
+using Kind = RegistrationOutcome::Kind;
+
+// Shared by both processes; the worker answers in place. An empty path asks
+// the worker to end.
+struct Channel {
+    char path[MAX_PATH + 1];
+    char entryName[64];
+    LONG kind;
+    DWORD code;
+};
+
+}  // namespace
+
+DWORD RegistrationTimeLimit() {
+    return g_timeLimit;
+}
+
+void SetRegistrationTimeLimit(DWORD milliseconds) {
+    g_timeLimit = milliseconds;
+}
+
+RegistrationWorker::~RegistrationWorker() {
+    End(kEndWait);
+}
+
+void RegistrationWorker::End(DWORD waitMilliseconds) {
+    if (!process_) return;
+    auto* channel = static_cast<Channel*>(view_.get());
+    channel->path[0] = '\0';  // the request to stop
+    ::SetEvent(request_.get());
+    if (::WaitForSingleObject(process_.get(), waitMilliseconds) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_.get(), ERROR_TIMEOUT);
+        ::WaitForSingleObject(process_.get(), kEndWait);
+    }
+    process_.reset();
+}
+
+DWORD RegistrationWorker::Start() {
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!view_) {
+        mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0, sizeof(Channel),
+                                            nullptr));
+        if (!mapping_) return ::GetLastError();
+        view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(Channel)));
+        if (!view_) return ::GetLastError();
+        request_.reset(::CreateEventW(&inherited, FALSE, FALSE, nullptr));
+        done_.reset(::CreateEventW(&inherited, FALSE, FALSE, nullptr));
+        HANDLE self = nullptr;
+        if (::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &self, SYNCHRONIZE,
+                              TRUE, 0))
+            self_.reset(self);
+        if (!request_ || !done_ || !self_) return ::GetLastError();
+    }
+    // A request a crashed worker never took must not reach the next one.
+    ::ResetEvent(request_.get());
+    ::ResetEvent(done_.get());
+
+    std::vector<wchar_t> program(32768);
+    const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    if (length == 0 || length >= program.size()) return ::GetLastError();
+    std::wstring commandLine = L"\"" + std::wstring(program.data(), length) + L"\" " + kWorkerSwitch;
+    for (HANDLE handle : {mapping_.get(), request_.get(), done_.get(), self_.get()})
+        commandLine += L" " + DecimalText(reinterpret_cast<std::uintptr_t>(handle));
+    // Started in the system directory: whatever the component looks for
+    // relative to the current directory is not taken from a download folder.
+    wchar_t systemDirectory[MAX_PATH + 1] = {};
+    const UINT systemLength = ::GetSystemDirectoryW(systemDirectory, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // the run shows its own wait cursor
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.data(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          systemLength != 0 && systemLength < MAX_PATH ? systemDirectory : nullptr, &startup,
+                          &started))
+        return ::GetLastError();
+    ::CloseHandle(started.hThread);
+    process_.reset(started.hProcess);
+    return ERROR_SUCCESS;
+}
+
+RegistrationOutcome RegistrationWorker::Register(const std::string& path, const std::string& entryName) {
+    if (!IsAbsolutePath(path) || path.size() >= sizeof(Channel::path)) return {Kind::LoadFailed, ERROR_BAD_PATHNAME};
+    if (entryName.size() >= sizeof(Channel::entryName)) return {Kind::NoEntryPoint, ERROR_PROC_NOT_FOUND};
+    if (!process_) {
+        const DWORD error = Start();
+        if (error != ERROR_SUCCESS) return {Kind::NotStarted, error};
+    }
+    auto* channel = static_cast<Channel*>(view_.get());
+    std::memcpy(channel->path, path.c_str(), path.size() + 1);
+    std::memcpy(channel->entryName, entryName.c_str(), entryName.size() + 1);
+    channel->kind = kNoAnswer;
+    channel->code = 0;
+    ::SetEvent(request_.get());
+
+    const DWORD limit = g_timeLimit;
+    const DWORD started = ::GetTickCount();
+    HANDLE waits[] = {done_.get(), process_.get()};
+    for (;;) {
+        const DWORD elapsed = ::GetTickCount() - started;
+        const DWORD result = elapsed >= limit ? WAIT_TIMEOUT
+                                              : ::MsgWaitForMultipleObjects(static_cast<DWORD>(std::size(waits)),
+                                                                            waits, FALSE, limit - elapsed,
+                                                                            QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0 + std::size(waits)) {
+            // Takes in the messages sent from other threads; posted ones wait.
+            MSG message{};
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (result == WAIT_OBJECT_0 && channel->kind != kNoAnswer)
+            return {static_cast<Kind>(channel->kind), channel->code};
+        if (result == WAIT_TIMEOUT) {
+            End(0);
+            return {Kind::TimedOut, limit};
+        }
+        // The worker ended inside the component, or answered nothing.
+        DWORD exitCode = 0;
+        if (result != WAIT_OBJECT_0 + 1 || !::GetExitCodeProcess(process_.get(), &exitCode)) exitCode = 0;
+        End(0);
+        return {Kind::Crashed, exitCode};
+    }
+}
+
+// ---- the worker's side ----------------------------------------------------------
+
+namespace {
+
+// A component's unhandled exception ends the worker at once with its code,
+// before any dialog: the window reports it.
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+    ::TerminateProcess(::GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+HANDLE HandleFrom(const wchar_t* text) {
+    std::uintptr_t value = 0;
+    for (const wchar_t* digit = text; *digit != L'\0'; ++digit) {
+        if (*digit < L'0' || *digit > L'9' || value > UINTPTR_MAX / 10) return nullptr;
+        value = value * 10 + static_cast<std::uintptr_t>(*digit - L'0');
+    }
+    return reinterpret_cast<HANDLE>(value);
+}
+
+using ArgumentList = UniqueHandle<NullHandleTraits<LPWSTR*, &::LocalFree>>;
+
+}  // namespace
+
+bool ServeRegistrationsIfAsked(const wchar_t* commandLine, int& exitCode) {
+    int count = 0;
+    const ArgumentList arguments(::CommandLineToArgvW(commandLine, &count));
+    if (!arguments || count != 6 || std::wcscmp(arguments.get()[1], kWorkerSwitch) != 0) return false;
+    exitCode = ERROR_INVALID_PARAMETER;
+    const UniqueKernelHandle mapping(HandleFrom(arguments.get()[2]));
+    const UniqueKernelHandle request(HandleFrom(arguments.get()[3]));
+    const UniqueKernelHandle done(HandleFrom(arguments.get()[4]));
+    const UniqueKernelHandle parent(HandleFrom(arguments.get()[5]));
+    if (!mapping || !request || !done || !parent) return true;
+    const UniqueHandle<NullHandleTraits<void*, &::UnmapViewOfFile>> view(
+        ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(Channel)));
+    if (!view) return true;
+    auto* channel = static_cast<Channel*>(view.get());
+
+    // No system dialog for a component that cannot be found or crashes.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetUnhandledExceptionFilter(EndWithExceptionCode);
+    // Self-registration code of COM components expects OLE on the calling thread.
+    const OleSession ole;
+    HANDLE waits[] = {request.get(), parent.get()};
+    while (::WaitForMultipleObjects(static_cast<DWORD>(std::size(waits)), waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        char path[sizeof(channel->path)];
+        char entryName[sizeof(channel->entryName)];
+        std::memcpy(path, channel->path, sizeof(path));
+        std::memcpy(entryName, channel->entryName, sizeof(entryName));
+        path[sizeof(path) - 1] = '\0';
+        entryName[sizeof(entryName) - 1] = '\0';
+        if (path[0] == '\0') break;
+        const RegistrationOutcome outcome = RegisterDll(path, entryName, std::wstring());
+        channel->code = outcome.code;
+        channel->kind = static_cast<LONG>(outcome.kind);
+        ::SetEvent(done.get());
+    }
+    exitCode = 0;
+    return true;
+}
