@@ -15,6 +15,7 @@
 #include "repair/modDLLRegister.h"
 #include "tests/FixtureFiles.h"
 #include "tests/ResourceCounters.h"
+#include "winsupport/DllSearch.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
 
@@ -89,8 +90,13 @@ protected:
         ASSERT_FALSE(scratch_.empty());
         log_ = scratch_ + L"\\registrations.log";
         ASSERT_TRUE(::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", log_.c_str()));
+        wchar_t current[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, current);
+        currentDirectory_ = current;
     }
     void TearDown() override {
+        // Out of the scratch directory before it goes.
+        ::SetCurrentDirectoryW(currentDirectory_.c_str());
         ::SetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", nullptr);
         fixtures::RemoveTree(scratch_);
     }
@@ -102,9 +108,11 @@ protected:
     }
     std::wstring scratch_;
     std::wstring log_;
+    std::wstring currentDirectory_;
 };
 
-enum class Prepared { BuiltVariant, TextFile, Missing, EmptyPath };
+enum class Prepared { BuiltVariant, TextFile, Missing, EmptyPath, NameInCurrentDirectory };
+using Kind = RegistrationOutcome::Kind;
 
 struct InvokerCase {
     const char* description;
@@ -115,29 +123,38 @@ struct InvokerCase {
     int invocations;
     int expectedLogLines;
     bool expectLoaded;
+    Kind expectedKind;
+    unsigned long expectedCode;  // not checked when 0 and the kind is a failure
 };
 
 const InvokerCase kInvokerCases[] = {
     {"exports DllRegisterServer returning S_OK", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"registers.dll",
-     "DllRegisterServer", 1, 1, true},
+     "DllRegisterServer", 1, 1, true, Kind::Registered, 0},
     {"the same path registered twice", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"twice.dll", "DllRegisterServer", 2,
-     2, true},
+     2, true, Kind::Registered, 0},
     {"DllRegisterServer returns E_FAIL", Prepared::BuiltVariant, "WIZARD_STAND_IN_FAILING", L"fails.dll",
-     "DllRegisterServer", 1, 1, true},
+     "DllRegisterServer", 1, 1, true, Kind::EntryPointFailed, 0x80004005},
     {"no DllRegisterServer export", Prepared::BuiltVariant, "WIZARD_STAND_IN_NO_EXPORT", L"noexport.dll",
-     "DllRegisterServer", 1, 0, true},
+     "DllRegisterServer", 1, 0, true, Kind::NoEntryPoint, ERROR_PROC_NOT_FOUND},
     {"asked for an entry point it lacks", Prepared::BuiltVariant, "WIZARD_STAND_IN", L"otherentry.dll",
-     "DllUnregisterServer", 1, 0, true},
-    {"a text file named like a DLL", Prepared::TextFile, nullptr, L"MSADO15.DLL", "DllRegisterServer", 1, 0, false},
-    {"a missing file", Prepared::Missing, nullptr, L"missing.dll", "DllRegisterServer", 1, 0, false},
-    {"an empty path", Prepared::EmptyPath, nullptr, L"", "DllRegisterServer", 1, 0, false},
+     "DllUnregisterServer", 1, 0, true, Kind::NoEntryPoint, ERROR_PROC_NOT_FOUND},
+    {"a text file named like a DLL", Prepared::TextFile, nullptr, L"MSADO15.DLL", "DllRegisterServer", 1, 0, false,
+     Kind::LoadFailed, 0},
+    {"a missing file", Prepared::Missing, nullptr, L"missing.dll", "DllRegisterServer", 1, 0, false, Kind::LoadFailed,
+     0},
+    {"an empty path", Prepared::EmptyPath, nullptr, L"", "DllRegisterServer", 1, 0, false, Kind::LoadFailed,
+     ERROR_BAD_PATHNAME},
+    // The run's text for a file without a version, with a DLL of that name in
+    // the current directory: a name, not a path, is never loaded.
+    {"a name that a DLL in the current directory answers to", Prepared::NameInCurrentDirectory, "WIZARD_STAND_IN",
+     L"Not available", "DllRegisterServer", 1, 0, false, Kind::LoadFailed, ERROR_BAD_PATHNAME},
 };
 
 TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
     // Warm-up: the loader opens and keeps its settings keys on first use.
     const std::wstring warmUp = scratch_ + L"\\warmup.dll";
     ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN", warmUp));
-    ::RegisterDll(ToAnsi(warmUp), "DllRegisterServer", L"warmup.dll");
+    ASSERT_FALSE(::RegisterDll(ToAnsi(warmUp), "DllRegisterServer", L"warmup.dll").Failed());
     ASSERT_EQ(Registered().size(), 1u) << "the stand-in does not record its calls";
     ASSERT_EQ(::GetModuleHandleW(warmUp.c_str()), nullptr);
 
@@ -162,13 +179,31 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
                 break;
             case Prepared::EmptyPath:
                 break;
+            case Prepared::NameInCurrentDirectory:
+                ASSERT_TRUE(fixtures::CreateDirectories(scratch_ + L"\\current"));
+                ASSERT_TRUE(fixtures::InstallVariant(c.variable, scratch_ + L"\\current\\" + c.fileName + L".dll"));
+                ASSERT_TRUE(::SetCurrentDirectoryW((scratch_ + L"\\current").c_str()));
+                path = c.fileName;
+                break;
         }
         fixtures::RemoveFile(log_);
         watch.Clear();
         const std::set<std::wstring> modulesBefore = counters::LoadedModules();
         const std::optional<size_t> handlesBefore = counters::KernelHandles().value;
 
-        for (int call = 0; call < c.invocations; ++call) ::RegisterDll(ToAnsi(path), c.entryName, c.fileName);
+        for (int call = 0; call < c.invocations; ++call) {
+            const RegistrationOutcome outcome = ::RegisterDll(ToAnsi(path), c.entryName, c.fileName);
+            EXPECT_EQ(outcome.kind, c.expectedKind);
+            if (c.expectedCode != 0 || c.expectedKind == Kind::Registered) {
+                EXPECT_EQ(outcome.code, c.expectedCode) << std::hex << "0x" << outcome.code;
+            } else {
+                EXPECT_NE(outcome.code, 0u) << "a failure without its error";
+            }
+        }
+        if (c.prepared == Prepared::NameInCurrentDirectory) {
+            ::SetCurrentDirectoryW(currentDirectory_.c_str());
+            path = scratch_ + L"\\current\\" + c.fileName + L".dll";
+        }
 
         const std::optional<size_t> handlesAfter = counters::KernelHandles().value;
         const std::set<std::wstring> modulesAfter = counters::LoadedModules();
@@ -196,6 +231,47 @@ TEST_F(RegisterDllInvoker, LoadsCallsAndUnloadsEachKindOfFile) {
             EXPECT_EQ(watch.Count(kUnloaded, path), loads) << "unloads";
         }
     }
+}
+
+// A component's own DLLs come from beside it, never from the program's folder
+// (the test program's folder holds a helper of the same name, as the build
+// puts it there) nor from the current directory, however the system lets the
+// component be loaded.
+TEST_F(RegisterDllInvoker, TakesAComponentsOwnDllsFromBesideIt) {
+    const std::wstring componentDirectory = scratch_ + L"\\component";
+    const std::wstring currentDirectory = scratch_ + L"\\current";
+    const std::wstring component = componentDirectory + L"\\uses helper.dll";
+    const std::wstring helper = componentDirectory + L"\\stand_in_helper.dll";
+    ASSERT_TRUE(fixtures::CreateDirectories(componentDirectory));
+    ASSERT_TRUE(fixtures::CreateDirectories(currentDirectory));
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_USES_HELPER", component));
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_HELPER", helper));
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_HELPER", currentDirectory + L"\\stand_in_helper.dll"));
+    const std::wstring besideProgram = fixtures::BuiltFile("WIZARD_STAND_IN_HELPER");
+    ASSERT_FALSE(besideProgram.empty());
+    ASSERT_TRUE(::SetCurrentDirectoryW(currentDirectory.c_str()));
+
+    const RegistrationOutcome outcome = ::RegisterDll(ToAnsi(component), "DllRegisterServer", L"uses helper.dll");
+    EXPECT_EQ(outcome.kind, Kind::Registered) << "error 0x" << std::hex << outcome.code;
+    const std::vector<std::string> lines = fixtures::ReadLines(log_);
+    ASSERT_EQ(lines.size(), 2u) << "the component's call and its helper's";
+    EXPECT_TRUE(fixtures::SamePath(fixtures::LongPath(FromAnsi(lines[0])), component)) << lines[0];
+    const std::string helperLine = lines[1];
+    const std::string suffix = " helper";
+    ASSERT_GT(helperLine.size(), suffix.size());
+    EXPECT_TRUE(fixtures::SamePath(fixtures::LongPath(FromAnsi(helperLine.substr(0, helperLine.size() - suffix.size()))),
+                                   helper))
+        << "the helper was taken from " << helperLine;
+
+    // Where the loader has no search flags, the altered search order does it.
+    {
+        const UniqueModule loaded = LoadComponentLibrary(ToAnsi(component), ComponentSearch::AlteredSearchPath);
+        ASSERT_TRUE(loaded) << "error " << ::GetLastError();
+        wchar_t taken[MAX_PATH] = {};
+        ::GetModuleFileNameW(::GetModuleHandleW(L"stand_in_helper.dll"), taken, MAX_PATH);
+        EXPECT_TRUE(fixtures::SamePath(fixtures::LongPath(taken), helper)) << "taken from " << ToAnsi(taken);
+    }
+    EXPECT_EQ(::GetModuleHandleW(L"stand_in_helper.dll"), nullptr) << "the helper stays loaded";
 }
 
 // ---- error texts ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@ is prepared before the program starts:
 """
 
 import os
+import shutil
 import re
 import sys
 import time
@@ -480,6 +481,69 @@ class Walks(unittest.TestCase):
         self.assertGone(wizard)
         self.assertEqual(wizard.prefix.opened_urls(), [self.url(REPAIR_INSTRUCTIONS)])
 
+    def test_dlls_planted_beside_the_program_are_never_loaded(self):
+        """Started from a download folder that also holds DLLs named like the
+        system DLLs it uses (Wine told to prefer such copies, as Windows does
+        for DLLs it does not know), and a copy of a component's own DLL, with
+        more copies in the current directory: the program loads none of them,
+        still reads every version, and the component gets the DLL beside it.
+        version.dll lies there too but Wine is not told to prefer it: Wine's
+        own user32 imports it (Windows' does not, and is a known DLL), so any
+        program here would load it; that the program itself no longer imports
+        it is the import check's part."""
+        if self.language != "en":
+            self.skipTest("the loader does not depend on the language")
+        prefix = self.prefix("current")
+        component = r"%common%\System\ado\MSADOX.DLL"
+        prefix.fixture("install", component, "2.81.1117.0",
+                       env=dict(prefix.env, WIZARD_STAND_IN=e2e.built("WIZARD_STAND_IN_USES_HELPER")))
+        own_helper = os.path.join(prefix.existing(self.common_files + r"\System\ado"), "stand_in_helper.dll")
+        shutil.copy(e2e.built("WIZARD_STAND_IN_HELPER"), own_helper)
+        downloads = prefix.drive_c("users", "Public", "Downloads")
+        current = prefix.drive_c("work")
+        for folder in (downloads, current):
+            os.makedirs(folder, exist_ok=True)
+            for name in ("version.dll", "shfolder.dll", "comctl32.dll"):
+                shutil.copy(e2e.built("WIZARD_STAND_IN_PLANTED"), os.path.join(folder, name))
+            shutil.copy(e2e.built("WIZARD_STAND_IN_HELPER"), os.path.join(folder, "stand_in_helper.dll"))
+        program = os.path.join(downloads, "MdacRepair.exe")
+        shutil.copy(e2e.built("WIZARD_PROGRAM"), program)
+        self.addCleanup(lambda: [os.remove(os.path.join(folder, name)) for folder in (downloads, current)
+                                 for name in os.listdir(folder)])
+        self.addCleanup(os.remove, own_helper)
+        self.addCleanup(prefix.fixture, "install", component, "2.81.1117.0")
+        prefix.stop_server()
+
+        self.current_scenario = SCENARIOS["current"]
+        log = prefix.drive_c("registrations.txt")
+        if os.path.exists(log):
+            os.remove(log)
+        wizard = prefix.start_wizard({"WIZARD_REGISTRATION_LOG": "C:\\registrations.txt",
+                                      "WINEDLLOVERRIDES": "mscoree,mshtml=;shfolder,comctl32=n,b"},
+                                     program=program, cwd=current)
+        self.addCleanup(self.assert_gone, wizard)
+        self.check_welcome(wizard)
+        self.next_to_versions(wizard, "current")  # Jet's version read through version.dll
+        self.next_to_repair(wizard, "current")    # and every component's
+        wizard.click("cmdRepairMDAC")
+        wizard.wait_for(lambda s: s.enabled("cmdAbbrechen") and s.focus == "cmdWeiter", 30,
+                        "the end of the repair run")
+        with open(log, encoding="latin-1") as lines:
+            logged = [line.strip() for line in lines if line.strip()]
+        self.assertEqual([line for line in logged if line.endswith(" loaded")], [], "planted DLLs were loaded")
+        helpers = [line[:-len(" helper")] for line in logged if line.endswith(" helper")]
+        self.assertEqual(len(helpers), 1, logged)
+        # The helper's folder is the component's, as the log names both.
+        component_line = [line for line in logged if self.long_name(prefix, line) == "MSADOX.DLL"]
+        self.assertEqual(len(component_line), 1, logged)
+        self.assertEqual(helpers[0].rsplit("\\", 1)[0].lower(), component_line[0].rsplit("\\", 1)[0].lower())
+        registered = [self.long_name(prefix, line) for line in logged if not line.endswith(" helper")]
+        self.assertEqual(registered, [name.upper() for name in SCENARIOS["current"].registered()])
+        wizard.click("cmdWeiter")
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
+        self.assertGone(wizard)
+
     def test_windows_xp_offers_the_service_pack(self):
         self.current_scenario = SCENARIOS["xp"]
         wizard = self.start("xp")
@@ -547,12 +611,9 @@ class OnWindows64(Walks):
     def version_of(prefix, relative):
         """Whether drive C holds the file (names compared as Windows compares
         them) with a version resource: its contents, or None."""
-        here = prefix.drive_c()
-        for part in relative.split("/"):
-            names = {name.lower(): name for name in os.listdir(here)} if os.path.isdir(here) else {}
-            if part.lower() not in names:
-                return None
-            here = os.path.join(here, names[part.lower()])
+        here = prefix.existing("C:\\" + relative.replace("/", "\\"))
+        if here is None:
+            return None
         with open(here, "rb") as file:
             contents = file.read()
         return contents if "VS_VERSION_INFO".encode("utf-16-le") in contents else None

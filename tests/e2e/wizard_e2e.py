@@ -320,6 +320,17 @@ class Prefix:
     def drive_c(self, *parts):
         return os.path.join(self.path, "drive_c", *parts)
 
+    def existing(self, windows_path):
+        """The Unix path of a file or folder on drive C, its name compared as
+        Windows compares names; None when it is not there."""
+        here = self.drive_c()
+        for part in windows_path[3:].split("\\"):
+            names = {name.lower(): name for name in os.listdir(here)} if os.path.isdir(here) else {}
+            if part.lower() not in names:
+                return None
+            here = os.path.join(here, names[part.lower()])
+        return here
+
     def opened_urls(self):
         try:
             with open(self.drive_c("opened-urls.txt"), encoding="utf-8", errors="replace") as log:
@@ -346,8 +357,8 @@ class Prefix:
             self.inspector = Inspector(self)
         return self.inspector
 
-    def start_wizard(self, extra_env=None):
-        return Wizard(self, extra_env)
+    def start_wizard(self, extra_env=None, program=None, cwd=None):
+        return Wizard(self, extra_env, program, cwd)
 
     def stop_server(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -471,15 +482,17 @@ class Inspector:
 class Wizard:
     """The built program, started as its own process in a prefix."""
 
-    def __init__(self, prefix, extra_env=None):
+    def __init__(self, prefix, extra_env=None, program=None, cwd=None):
+        """program: another copy of the program to start (a Unix path); cwd:
+        the Unix directory it starts in, drive C's folders included."""
         self.prefix = prefix
         self.display = prefix.display
         self.inspector = prefix.start_inspector()
         env = dict(prefix.env)
         env.update(extra_env or {})
         self.started = time.monotonic()
-        self.process = subprocess.Popen([prefix.wine_command, built("WIZARD_PROGRAM")], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        self.process = subprocess.Popen([prefix.wine_command, program or built("WIZARD_PROGRAM")], env=env, cwd=cwd,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._cleanup = CLEANUP.add(self.kill)
         self.state = self.wait_for(lambda s: s.present and s.window.get("visible") == "1", 30,
                                    "the wizard's window to show")
