@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
 #include "repair/RegistrationWorker.h"
+#include "repair/modDLLRegister.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
 #include "winsupport/TextCodec.h"
@@ -41,6 +43,7 @@ enum class Component {
     Locked,             // held open without sharing by another process
     Crashes,            // DllRegisterServer writes through a null pointer
     Hangs,              // DllRegisterServer never returns
+    ChangesLocale,      // registers, and switches its process's C library to German numbers
 };
 
 // Long enough for the 32-bit worker to start under emulation, short enough to wait for.
@@ -70,6 +73,8 @@ const char* Name(Component c) {
             return "crashes";
         case Component::Hangs:
             return "hangs";
+        case Component::ChangesLocale:
+            return "changes the locale";
     }
     return "?";
 }
@@ -93,6 +98,8 @@ const char* BuiltVariable(Component c) {
             return "WIZARD_STAND_IN_CRASHES";
         case Component::Hangs:
             return "WIZARD_STAND_IN_HANGS";
+        case Component::ChangesLocale:
+            return "WIZARD_STAND_IN_CHANGES_LOCALE";
         default:
             return nullptr;
     }
@@ -235,7 +242,8 @@ protected:
             if (catalogue[row].skipRegistration) continue;
             const std::wstring path = fixtures::LongPath(fixtures::CataloguePath(catalogue[row]));
             if (rows[row] == Component::Working || rows[row] == Component::ReportsFailure ||
-                rows[row] == Component::Crashes || rows[row] == Component::Hangs)
+                rows[row] == Component::Crashes || rows[row] == Component::Hangs ||
+                rows[row] == Component::ChangesLocale)
                 expected.push_back(path);
             if (rows[row] == Component::DllMainFails) expected.push_back(path + kDllMainNote);
         }
@@ -372,6 +380,7 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
     rows[14] = Component::Crashes;  // MSADDS.DLL
     rows[16] = Component::Hangs;    // MSDAPRST.DLL
     rows[17] = Component::NoEntryPoint;  // OLEDB32.DLL
+    rows[18] = Component::ChangesLocale;  // MSXACTPS.DLL
     rows[21] = Component::OtherArchitecture;
     rows[28] = Component::ReportsFailure;  // msjet40.dll
     for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
@@ -382,6 +391,13 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
     ExpectCatalogue(rows);
     ExpectLog(rows);
     ExpectReport(rows, boxes);
+    // What a component does to its process stays there.
+    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    const std::wstring changesLocale = scratch_ + L"\\locale.dll";
+    ASSERT_TRUE(fixtures::InstallVariant("WIZARD_STAND_IN_CHANGES_LOCALE", changesLocale));
+    ::RegisterDll(ToAnsi(changesLocale), "DllRegisterServer", L"locale.dll");
+    EXPECT_STRNE(std::setlocale(LC_ALL, nullptr), "C") << "the component did not change the locale of its process";
+    std::setlocale(LC_ALL, "C");
     std::printf("[   NOTE   ] one run over %zu components: %zu entry points called or refused as expected\n",
                 rows.size(), ExpectedLog(rows).size());
 }

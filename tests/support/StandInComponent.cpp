@@ -7,7 +7,8 @@
 // in the log so that tests see the attempt; STAND_IN_CRASHES writes through a
 // null pointer and STAND_IN_HANGS never returns, each after recording the call;
 // STAND_IN_USES_HELPER imports the helper DLL (STAND_IN_HELPER), which records
-// "<its own path> helper" for each call; STAND_IN_RECORDS_LOAD notes
+// "<its own path> helper" for each call; STAND_IN_CHANGES_LOCALE switches the
+// C library of its process to German numbers; STAND_IN_RECORDS_LOAD notes
 // "<path> loaded" whenever a process loads it (for copies planted under the
 // names of system DLLs).
 
@@ -20,6 +21,7 @@
 
 #include <windows.h>
 
+#include <clocale>
 #include <cstring>
 
 #if defined(STAND_IN_NO_EXPORT)
@@ -90,6 +92,9 @@ HRESULT RecordCall() {
     AppendToLog("");
 #if defined(STAND_IN_USES_HELPER)
     StandInHelperRecord();
+#endif
+#if defined(STAND_IN_CHANGES_LOCALE)
+    std::setlocale(LC_ALL, "German_Germany.1252");
 #endif
 #if defined(STAND_IN_CRASHES)
     volatile int* volatile nowhere = nullptr;
