@@ -50,9 +50,10 @@ RegistrationWorker::~RegistrationWorker() {
 
 void RegistrationWorker::End(DWORD waitMilliseconds) {
     if (!process_) return;
-    auto* channel = static_cast<Channel*>(view_.get());
-    channel->path[0] = '\0';  // the request to stop
-    ::SetEvent(request_.get());
+    if (auto* channel = static_cast<Channel*>(view_.get())) {
+        channel->path[0] = '\0';  // the request to stop
+        ::SetEvent(request_.get());
+    }
     if (::WaitForSingleObject(process_.get(), waitMilliseconds) != WAIT_OBJECT_0) {
         ::TerminateProcess(process_.get(), ERROR_TIMEOUT);
         ::WaitForSingleObject(process_.get(), kEndWait);
@@ -63,8 +64,8 @@ void RegistrationWorker::End(DWORD waitMilliseconds) {
 DWORD RegistrationWorker::Start() {
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     if (!view_) {
-        mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0, sizeof(Channel),
-                                            nullptr));
+        mapping_.reset(
+            ::CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0, sizeof(Channel), nullptr));
         if (!mapping_) return ::GetLastError();
         view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(Channel)));
         if (!view_) return ::GetLastError();
@@ -95,8 +96,7 @@ DWORD RegistrationWorker::Start() {
     startup.dwFlags = STARTF_FORCEOFFFEEDBACK;  // the run shows its own wait cursor
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(program.data(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          systemLength != 0 && systemLength < MAX_PATH ? systemDirectory : nullptr, &startup,
-                          &started))
+                          systemLength != 0 && systemLength < MAX_PATH ? systemDirectory : nullptr, &startup, &started))
         return ::GetLastError();
     ::CloseHandle(started.hThread);
     process_.reset(started.hProcess);
@@ -111,6 +111,7 @@ RegistrationOutcome RegistrationWorker::Register(const std::string& path, const 
         if (error != ERROR_SUCCESS) return {Kind::NotStarted, error};
     }
     auto* channel = static_cast<Channel*>(view_.get());
+    if (channel == nullptr) return {Kind::NotStarted, ERROR_INVALID_HANDLE};
     std::memcpy(channel->path, path.c_str(), path.size() + 1);
     std::memcpy(channel->entryName, entryName.c_str(), entryName.size() + 1);
     channel->kind = kNoAnswer;
@@ -123,9 +124,8 @@ RegistrationOutcome RegistrationWorker::Register(const std::string& path, const 
     for (;;) {
         const DWORD elapsed = ::GetTickCount() - started;
         const DWORD result = elapsed >= limit ? WAIT_TIMEOUT
-                                              : ::MsgWaitForMultipleObjects(static_cast<DWORD>(std::size(waits)),
-                                                                            waits, FALSE, limit - elapsed,
-                                                                            QS_SENDMESSAGE);
+                                              : ::MsgWaitForMultipleObjects(static_cast<DWORD>(std::size(waits)), waits,
+                                                                            FALSE, limit - elapsed, QS_SENDMESSAGE);
         if (result == WAIT_OBJECT_0 + std::size(waits)) {
             // Takes in the messages sent from other threads; posted ones wait.
             MSG message{};

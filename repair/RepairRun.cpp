@@ -69,7 +69,8 @@ std::wstring FailureReport(const FailedRegistrations& failures) {
     std::wstring text;
     for (const auto& [fileName, outcome] : failures) {
         if (!text.empty()) text += L"\n\n";
-        text += FormatPlaceholders(LoadMessage(msg::CouldNotRegister), {fileName}) + L"\n" + FailureReason(outcome, fileName);
+        text += FormatPlaceholders(LoadMessage(msg::CouldNotRegister), {fileName}) + L"\n" +
+                FailureReason(outcome, fileName);
     }
     return text;
 }

@@ -256,11 +256,11 @@ TEST_F(RegisterDllInvoker, TakesAComponentsOwnDllsFromBesideIt) {
     const std::vector<std::string> lines = fixtures::ReadLines(log_);
     ASSERT_EQ(lines.size(), 2u) << "the component's call and its helper's";
     EXPECT_TRUE(fixtures::SamePath(fixtures::LongPath(FromAnsi(lines[0])), component)) << lines[0];
-    const std::string helperLine = lines[1];
+    const std::string& helperLine = lines[1];
     const std::string suffix = " helper";
     ASSERT_GT(helperLine.size(), suffix.size());
-    EXPECT_TRUE(fixtures::SamePath(fixtures::LongPath(FromAnsi(helperLine.substr(0, helperLine.size() - suffix.size()))),
-                                   helper))
+    EXPECT_TRUE(fixtures::SamePath(
+        fixtures::LongPath(FromAnsi(helperLine.substr(0, helperLine.size() - suffix.size()))), helper))
         << "the helper was taken from " << helperLine;
 
     // Where the loader has no search flags, the altered search order does it.

@@ -512,7 +512,6 @@ class Walks(unittest.TestCase):
                                  for name in os.listdir(folder)])
         self.addCleanup(os.remove, own_helper)
         self.addCleanup(prefix.fixture, "install", component, "2.81.1117.0")
-        prefix.stop_server()
 
         self.current_scenario = SCENARIOS["current"]
         log = prefix.drive_c("registrations.txt")
