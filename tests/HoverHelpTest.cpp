@@ -114,7 +114,7 @@ TEST_F(HoverHelp, CancelWaitsForAKeyOnTheRepairPage) {
     EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 700u);
     // Within the first 700 ms nothing presses Cancel: button, Esc or close box.
     Click(cmdAbbrechen);
-    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     harness::Pump(*form, 30);
     ASSERT_TRUE(form->IsLoaded());
     EXPECT_EQ(form->WizardStep, 3);
@@ -123,7 +123,7 @@ TEST_F(HoverHelp, CancelWaitsForAKeyOnTheRepairPage) {
     harness::Pump(*form, 800);
     EXPECT_TRUE(form->tmrTooltipRemoveCheck.Enabled());
     EXPECT_EQ(form->tmrTooltipRemoveCheck.Interval(), 5u);
-    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     harness::Pump(*form, 30);
     ASSERT_TRUE(form->IsLoaded());
     // A key held down ends the check; then Cancel closes the window.

@@ -179,7 +179,7 @@ TEST_F(PageController, AfterARepairCloseOnAnyEarlierPageShowsTheFinalPage) {
     ExpectPage(1, pic1);
     EXPECT_EQ(CancelCaption(), Localized(L"Cancel", L"Abbrechen"));
     // The close box now leads to the final page instead of ending the program.
-    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     harness::Pump(*form, 80);
     ExpectPage(5, pic5);
     ExpectButtons(false, false, true);
