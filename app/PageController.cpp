@@ -105,6 +105,8 @@ void frmMain::OnCancelClick() {
         WizardStep = 5;
         SetEnabled(cmdZurück, false);
         SetEnabled(cmdWeiter, false);
+        // Back to the welcome page had made it "Cancel" again, but here it ends the program.
+        SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
         ShowPage(pic5);
         return;
     }

@@ -183,6 +183,7 @@ TEST_F(PageController, AfterARepairCloseOnAnyEarlierPageShowsTheFinalPage) {
     harness::Pump(*form, 80);
     ExpectPage(5, pic5);
     ExpectButtons(false, false, true);
+    EXPECT_EQ(CancelCaption(), Localized(L"Close", L"Schlie\u00dfen"));
     // Alt+F4 on the final page ends the program.
     ::SetForegroundWindow(form->hwnd());
     harness::PressKeyWithAlt(VK_F4);
