@@ -174,7 +174,9 @@ private:
     void UnloadWindow();
 
     void OnCommand(int id, int code);
-    void ReportNextError(const std::wstring& description);
+    void ShowWelcomePage();
+    // step: the step in which Next was pressed.
+    void ReportNextError(std::int32_t step, const std::wstring& description);
     void PressCancel();
     void RequestClose(int reason);
 
