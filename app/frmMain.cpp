@@ -253,10 +253,12 @@ bool frmMain::CreateControls() {
     ::SendMessageA(Control(optResolved), BM_SETCHECK, BST_CHECKED, 0);
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
     HWND list = Control(lvwMDACFiles);
-    // Wide enough for the longest file name after its icon, for "File Version"
-    // in either language and for the longest catalogue path.
+    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
+    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
+    // with a few pixels to spare for other renderings of Tahoma; the list
+    // scrolls sideways to show the path.
     const std::pair<int, int> columns[] = {
-        {msg::FileNameCaption, 1560}, {msg::FileVersionCaption, 1300}, {msg::PathCaption, 4700}};
+        {msg::FileNameCaption, 1740}, {msg::FileVersionCaption, 1170}, {msg::PathCaption, 5700}};
     int index = 0;
     for (const auto& [caption, widthTwips] : columns) {
         std::string text = ToAnsi(LoadMessage(caption));
