@@ -12,8 +12,9 @@
 #include "winsupport/modAPI.h"
 
 void frmMain::OnNextClick() {
+    const std::int32_t step = WizardStep;
     try {
-        switch (WizardStep) {
+        switch (step) {
             case 1:
                 WizardStep = 2;
                 SetEnabled(cmdZurück, true);
@@ -49,17 +50,24 @@ void frmMain::OnNextClick() {
                 break;  // Next is disabled on pages 4 and 5
         }
     } catch (const RaisedError& error) {
-        ReportNextError(error.Description());
+        ReportNextError(step, error.Description());
     } catch (const std::exception& error) {
-        ReportNextError(FromAnsi(error.what()));
+        ReportNextError(step, FromAnsi(error.what()));
     }
 }
 
-void frmMain::ReportNextError(const std::wstring& description) {
+void frmMain::ReportNextError(std::int32_t step, const std::wstring& description) {
     const std::wstring text = LoadMessage(msg::FileNameCaption) + L"\r" + description;
     ::MessageBoxA(window_, ToAnsi(text).c_str(), ToAnsi(LoadMessage(msg::ProgramTitle)).c_str(),
                   MB_OK | MB_ICONINFORMATION);
-    if (WizardStep == 3 && window_ != nullptr) {
+    if (window_ == nullptr) return;
+    if (step == 1) {
+        // The version page never came forward; a step of 2 would make the next
+        // Next skip it.
+        ShowWelcomePage();
+        return;
+    }
+    if (WizardStep == 3) {
         // Leave the repair page usable, whatever the failed step had changed.
         ShowPage(pic3);
         SetVisible(cmdRepairMDAC, true);
@@ -72,14 +80,18 @@ void frmMain::ReportNextError(const std::wstring& description) {
     }
 }
 
+void frmMain::ShowWelcomePage() {
+    WizardStep = 1;
+    ShowPage(pic1);
+    SetEnabled(cmdZurück, false);
+    SetText(cmdAbbrechen, LoadMessage(msg::CancelButton));
+}
+
 void frmMain::OnBackClick() {
     SetEnabled(cmdWeiter, true);
     switch (WizardStep) {
         case 2:
-            WizardStep = 1;
-            ShowPage(pic1);
-            SetEnabled(cmdZurück, false);
-            SetText(cmdAbbrechen, LoadMessage(msg::CancelButton));
+            ShowWelcomePage();
             break;
         case 3:
             WizardStep = 2;
@@ -105,6 +117,8 @@ void frmMain::OnCancelClick() {
         WizardStep = 5;
         SetEnabled(cmdZurück, false);
         SetEnabled(cmdWeiter, false);
+        // Back to the welcome page had made it "Cancel" again, but here it ends the program.
+        SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
         ShowPage(pic5);
         return;
     }

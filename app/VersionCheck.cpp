@@ -62,6 +62,8 @@ void frmMain::CheckVersions() {
     } else {
         SetText(lblDownloadMDAC, LinkUrl);
         SetVisible(lblDownloadMDAC, true);
+        // An earlier check may have shown the hint, which lies over the link.
+        SetVisible(lblVersionsContinue, false);
     }
     SetText(lblJetVerDescr, text);
 

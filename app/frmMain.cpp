@@ -20,6 +20,11 @@ constexpr int kClientWidthTwips = 7320;
 constexpr int kClientHeightTwips = 4860;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
+// Why the window is asked to close: QueryCloseWindow's reason.
+constexpr int kClosedByUser = 0;
+constexpr int kClosedBySessionEnd = 2;
+constexpr int kClosedByTaskManager = 3;
+
 // Start-up never stops: a step that fails is skipped and the next one runs.
 template <typename Step>
 void RunStep(const Step& step) noexcept {
@@ -248,10 +253,12 @@ bool frmMain::CreateControls() {
     ::SendMessageA(Control(optResolved), BM_SETCHECK, BST_CHECKED, 0);
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
     HWND list = Control(lvwMDACFiles);
-    // Wide enough for the longest file name after its icon, for "File Version"
-    // in either language and for the longest catalogue path.
+    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
+    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
+    // with a few pixels to spare for other renderings of Tahoma; the list
+    // scrolls sideways to show the path.
     const std::pair<int, int> columns[] = {
-        {msg::FileNameCaption, 1560}, {msg::FileVersionCaption, 1300}, {msg::PathCaption, 4700}};
+        {msg::FileNameCaption, 1740}, {msg::FileVersionCaption, 1170}, {msg::PathCaption, 5700}};
     int index = 0;
     for (const auto& [caption, widthTwips] : columns) {
         std::string text = ToAnsi(LoadMessage(caption));
@@ -359,9 +366,15 @@ void frmMain::Unload() {
 }
 
 void frmMain::QueryCloseWindow(bool& cancel, int reason) {
-    if (reason != 0) return;
+    if (reason != kClosedByUser) return;
     cancel = true;
     PressCancel();
+}
+
+void frmMain::RequestClose(int reason) {
+    bool cancel = false;
+    QueryCloseWindow(cancel, reason);
+    if (!cancel) Unload();
 }
 
 void frmMain::UnloadWindow() {
@@ -586,15 +599,20 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEMOVE:
             HoverOff();
             return 0;
-        case WM_CLOSE: {
-            bool cancel = false;
-            QueryCloseWindow(cancel, 0);
-            if (!cancel) Unload();
+        case WM_SYSCOMMAND:
+            // The close box, the system menu's Close and Alt+F4 all arrive as SC_CLOSE.
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                RequestClose(kClosedByUser);
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            // Without SC_CLOSE before it, from outside: the task manager's End Task.
+            RequestClose(kClosedByTaskManager);
             return 0;
-        }
         case WM_QUERYENDSESSION: {
             bool cancel = false;
-            QueryCloseWindow(cancel, 3);  // Windows is shutting down
+            QueryCloseWindow(cancel, kClosedBySessionEnd);
             return cancel ? FALSE : TRUE;
         }
         case WM_ENDSESSION:

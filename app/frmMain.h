@@ -124,6 +124,8 @@ public:
     void OnShellExecuteTimer();
     void ShowPage(ControlId panel);
     void Unload();
+    // reason 0: the user's close box, system menu or Alt+F4, which press Cancel;
+    // any other close goes ahead.
     void QueryCloseWindow(bool& cancel, int reason);
 
     // Re-registration run, started by the repair button.
@@ -172,8 +174,11 @@ private:
     void UnloadWindow();
 
     void OnCommand(int id, int code);
-    void ReportNextError(const std::wstring& description);
+    void ShowWelcomePage();
+    // step: the step in which Next was pressed.
+    void ReportNextError(std::int32_t step, const std::wstring& description);
     void PressCancel();
+    void RequestClose(int reason);
 
     // Hover help and tooltip
     void InstallHoverHandlers();

@@ -86,7 +86,7 @@ ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
                             DecimalText(entry.VersionBuild);
     } else {
         entry.FilePath = LoadMessage(msg::NotAvailable);
-        entry.FileVersion = L"N/A";
+        entry.FileVersion = kNoFileVersion;
     }
     return entry;
 }

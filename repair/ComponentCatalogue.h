@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// The version text of a file whose version information cannot be read.
+inline constexpr wchar_t kNoFileVersion[] = L"N/A";
+
 struct ComponentFile {
     std::wstring FileName;
     std::wstring FilePath;

@@ -72,7 +72,9 @@ void frmMain::FillFileVersionList() {
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = row;
         item.pszText = name.data();
-        item.iImage = MatchesPattern(entry.FileVersion, pattern) ? kMatchingImage : kMismatchImage;
+        // A row without a version belongs to no MDAC, though the pattern of an empty prefix matches it.
+        const bool matching = entry.FileVersion != kNoFileVersion && MatchesPattern(entry.FileVersion, pattern);
+        item.iImage = matching ? kMatchingImage : kMismatchImage;
         const auto index = static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
         if (index < 0) continue;
         const std::wstring* columns[] = {&entry.FileVersion, &entry.FilePath};

@@ -340,7 +340,7 @@ std::vector<std::wstring> ExpectedRows(const std::wstring& prefix) {
     std::vector<std::wstring> rows;
     for (const ExpectedEntry& e : ExpectedEntries()) {
         if (e.hide) continue;
-        const bool matching = e.fileVersion.compare(0, prefix.size(), prefix) == 0;
+        const bool matching = e.fileVersion != L"N/A" && e.fileVersion.compare(0, prefix.size(), prefix) == 0;
         rows.push_back(e.fileName + L" | " + e.fileVersion + L" | " + e.filePath + L" | " + (matching ? L"0" : L"1"));
     }
     return rows;
@@ -382,6 +382,16 @@ TEST_F(FileList, ShowsTheListedFilesWithIconsAndSortsByTheClickedColumn) {
     std::vector<std::wstring> expected = ExpectedRows(L"2.81");
     ASSERT_EQ(expected.size(), 27u);
     ExpectRows(Rows(), expected);
+    // No text is cut: each column is as wide as the list makes it for its texts and its heading.
+    for (int column = 0; column < 3; ++column) {
+        const auto width = ::SendMessageW(List(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+        // For the last column the heading means "to the list's edge"; its heading is short anyway.
+        ::SendMessageW(List(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                       column < 2 ? LVSCW_AUTOSIZE_USEHEADER : LVSCW_AUTOSIZE);
+        const auto needed = ::SendMessageW(List(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+        ::SendMessageW(List(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), width);
+        EXPECT_GE(width, needed) << "column " << column;
+    }
     for (const wchar_t* absent : {L"MSDAURL.DLL", L"msjet40.dll", L"msjtes40.dll", L"msjetoledb40.dll"}) {
         LVFINDINFOW find{};
         find.flags = LVFI_STRING;
@@ -413,7 +423,7 @@ TEST_F(FileList, ShowsTheListedFilesWithIconsAndSortsByTheClickedColumn) {
     ASSERT_EQ(form->WizardStep, 3);
     ExpectRows(Rows(), byVersion);
 
-    // Without an installed MDAC version every row gets the check mark.
+    // Without an installed MDAC version every row with a version gets the check mark.
     mdacVersion_.Remove();
     Click(cmdZurück);
     Click(cmdZurück);

@@ -226,11 +226,21 @@ TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
 }
 
 TEST_F(VersionPage, ARunAfterBackKeepsWhatTheEarlierRunChanged) {
-    SetMdacVersion(L"2.70.9001.0");
-    InstallJet(4, 0, 6218, 0);
+    SetMdacVersion(L"2.81.1117.0");
+    InstallJet(4, 0, 8618, 0);
     Launch();
     Next();
+    ASSERT_TRUE(Shown(lblVersionsContinue));
+
+    // Both are due for an update now: the link takes the hint's place.
+    SetMdacVersion(L"2.70.9001.0");
+    InstallJet(4, 0, 6218, 0);
+    harness::ClickWithMouse(C(cmdZurück));
+    harness::Pump(*form, 60);
+    Next();
     ASSERT_EQ(form->LinkUrl, DownloadUrl());
+    EXPECT_TRUE(Shown(lblDownloadMDAC));
+    EXPECT_FALSE(Shown(lblVersionsContinue));
 
     // Both are up to date now; the earlier verdicts' icons and the moved link stay.
     SetMdacVersion(L"2.81.1117.0");
@@ -277,6 +287,7 @@ TEST_F(VersionPage, TheRepairInstructionsAddressStaysTheLinkAfterwards) {
     Next();
     EXPECT_EQ(form->LinkUrl, instructions);
     EXPECT_TRUE(Shown(lblDownloadMDAC));
+    EXPECT_FALSE(Shown(lblVersionsContinue));
     EXPECT_EQ(WindowText(C(lblDownloadMDAC)), instructions);
     EXPECT_EQ(Top(lblDownloadMDAC), PxY(2115));
 }

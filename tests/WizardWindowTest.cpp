@@ -272,25 +272,34 @@ TEST_F(MainWindow, WhatTheScreenShows) {
     EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(900)), ::GetSysColor(COLOR_BTNFACE));
 }
 
-TEST_F(MainWindow, CloseBoxAltF4AndSystemMenuActLikeCancel) {
+TEST_F(MainWindow, OnlyTheUsersCloseActsLikeCancel) {
     // On the welcome page of a fresh start Cancel ends the program.
     ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(harness::PumpUntil(*form, [&] { return !form->IsLoaded(); }));
 
-    form = std::make_unique<frmMain>();
-    ASSERT_TRUE(form->Create());
-    form->Show();
-    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(harness::PumpUntil(*form, [&] { return !form->IsLoaded(); }));
-}
-
-TEST_F(MainWindow, CloseIsRefusedWhereCancelDoesNothing) {
-    // While Cancel is disabled (as during a repair run) closing does nothing.
-    ::EnableWindow(C(cmdAbbrechen), FALSE);
-    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    // While Cancel is disabled (as during a repair run) the user's close does nothing...
+    const auto restart = [&] {
+        form = std::make_unique<frmMain>();
+        ASSERT_TRUE(form->Create());
+        form->Show();
+        ::EnableWindow(C(cmdAbbrechen), FALSE);
+    };
+    restart();
+    ::PostMessageW(form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::SetForegroundWindow(form->hwnd());
+    harness::PressKeyWithAlt(VK_F4);
     harness::Pump(*form, 100);
     EXPECT_TRUE(form->IsLoaded());
     EXPECT_EQ(form->WizardStep, 1);
+    // ...but the task manager's End Task closes the window,
+    ::PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(harness::PumpUntil(*form, [&] { return !form->IsLoaded(); })) << "End Task";
+    // and so does the end of the session, which the window never refuses.
+    restart();
+    EXPECT_EQ(::SendMessageW(form->hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_TRUE(form->IsLoaded()) << "the session may still go on";
+    ::SendMessageW(form->hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(form->IsLoaded()) << "session end";
 }
 
 TEST(MainWindowLifetime, CreatedAndDestroyedRepeatedlyInOneProcess) {

@@ -4,14 +4,26 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/frmMain.h"
 #include "resources/resource.h"
 #include "ui/cTooltips.h"
+#include "winsupport/TextCodec.h"
 
 namespace {
 constexpr UINT kKeyCheckStartDelay = 700;
 constexpr UINT kKeyCheckPollInterval = 5;
 constexpr UINT_PTR kHoverSubclassId = 1;
+
+std::wstring CaptionOf(HWND label) {
+    const int length = ::GetWindowTextLengthA(label);
+    if (length <= 0) return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = ::GetWindowTextA(label, text.data(), length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return FromAnsi(text);
+}
 }  // namespace
 
 void frmMain::CreateTooltipObject() {
@@ -100,6 +112,8 @@ void frmMain::HoverOff() {
 }
 
 void frmMain::OnLinkClick(ControlId id) {
+    // LinkUrl may hold the other label's address by now; a label opens the one it shows.
+    if (HWND label = Control(id)) LinkUrl = CaptionOf(label);
     // The page opens on the timer's tick, after this click has been handled.
     ShellExecuteTimer.SetEnabled(true);
     ProcessPendingMessages();

@@ -171,8 +171,8 @@ int Run(const char* exe, bool walk) {
         std::printf("repair_run_ms=%.1f\npeak_working_set_after_run=%zu\n", repaired,
                     static_cast<size_t>(PeakWorkingSet(process.get())));
         if (repaired < 0) result = 1;
-        // After the run the first close leads to the final page, the second ends.
-        ::PostMessageA(window, WM_CLOSE, 0, 0);
+        // After the run the close box leads to the final page; a close from outside ends.
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         WaitFor(
             run, [&] { return FrontPage(window) == pic5; }, run.Milliseconds() + 5000);
     }
