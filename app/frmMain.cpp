@@ -348,17 +348,20 @@ void frmMain::LoadWindow() {
 void frmMain::ShowPage(ControlId panel) {
     HWND page = Control(panel);
     if (page == nullptr) return;
-    // The page goes in front of the other pages but stays behind the button
-    // bar, so that the buttons keep the first places in the tab order. Only
-    // the front page lets the keyboard into its controls.
+    // Only the page in front is visible: a covered page looks the same on
+    // screen, but a screen reader would read its texts too. The page goes in
+    // front of the other pages but stays behind the button bar, so that the
+    // buttons keep the first places in the tab order; only the front page
+    // lets the keyboard into its controls.
+    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     for (ControlId other : {pic1, pic2, pic3, pic4, pic5}) {
         HWND otherPage = Control(other);
         LONG_PTR exStyle = ::GetWindowLongPtrA(otherPage, GWL_EXSTYLE);
         exStyle =
             other == panel ? (exStyle | WS_EX_CONTROLPARENT) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTROLPARENT));
         ::SetWindowLongPtrA(otherPage, GWL_EXSTYLE, exStyle);
+        if (other != panel) ::ShowWindow(otherPage, SW_HIDE);
     }
-    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void frmMain::Unload() {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <string>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "winsupport/DecimalText.h"

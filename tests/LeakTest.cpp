@@ -185,6 +185,10 @@ TEST_F(Leak, PageWalksListRefillsAndRepairRunsLeaveNothingBehind) {
     const Snapshot afterRefills = Take();
     ExpectNoGrowth(std::to_string(kRefills) + " refills and sorts of the file list", beforeRefills, afterRefills);
 
+    // Wine's caches grow once more during the second and third run (three
+    // GDI objects, two handles), later runs keep their size.
+    for (int run = 0; run < 2; ++run) form->OnRepairClick();
+    harness::Pump(*form, 20);
     const Snapshot beforeRuns = Take();
     for (int run = 0; run < 2; ++run) {
         form->OnRepairClick();  // the button is hidden after the first run

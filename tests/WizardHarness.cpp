@@ -50,15 +50,20 @@ bool PumpUntil(frmMain& form, const std::function<bool()>& condition, DWORD time
 }
 
 ControlId FrontPage(const frmMain& form) {
-    HWND front = nullptr;
+    // The highest page in the z-order, when it is the only visible one.
+    ControlId front = static_cast<ControlId>(0);
     for (HWND child = ::GetWindow(form.hwnd(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         const int id = ::GetDlgCtrlID(child);
-        if (id >= pic1 && id <= pic5) {
-            front = child;
-            break;
+        if (id < pic1 || id > pic5) continue;
+        const bool visible = ::IsWindowVisible(child) != FALSE;
+        if (front == 0) {
+            if (!visible) return static_cast<ControlId>(0);
+            front = static_cast<ControlId>(id);
+        } else if (visible) {
+            return static_cast<ControlId>(0);
         }
     }
-    return front == nullptr ? static_cast<ControlId>(0) : static_cast<ControlId>(::GetDlgCtrlID(front));
+    return front;
 }
 
 RECT RectInParent(HWND control) {

@@ -24,7 +24,8 @@ void Pump(frmMain& form, DWORD milliseconds);
 // Pumps until the condition holds or the time is up; returns the condition.
 bool PumpUntil(frmMain& form, const std::function<bool()>& condition, DWORD timeoutMilliseconds = 3000);
 
-// The page panel in front of the other four.
+// The page panel in front of the other four, or 0 when it is not the only
+// visible one: a covered page that stays visible is read by screen readers.
 ControlId FrontPage(const frmMain& form);
 // A control's rectangle in the client coordinates of its parent.
 RECT RectInParent(HWND control);

@@ -188,11 +188,23 @@ class Walks(unittest.TestCase):
         self.assertEqual((state.enabled("cmdZur\u00fcck"), state.enabled("cmdWeiter"), state.enabled("cmdAbbrechen")),
                          (back, next_, cancel), "Back, Next, Cancel enabled")
 
+    def assertOnlyFrontPageSeen(self, state):
+        """What assistive technology reads of the window: the controls of the
+        page in front and the button bar, nothing of the pages behind it."""
+        bar_and_front = {name for name, control in state.controls.items() if control["visible"] == "1" and (
+            name == state.front or control["parent"] == state.front
+            or (control["parent"] == "window" and not name.startswith("pic")))}
+        self.assertEqual(sorted(state.seen()), sorted(bar_and_front))
+        behind = [state.text(name) for name in state.controls if state.controls[name]["parent"] not in
+                  (state.front, "window") and state.text(name) and name in state.seen()]
+        self.assertEqual(behind, [], "texts of covered pages are readable")
+
     def check_welcome(self, wizard, first=True):
         # At start-up the focus goes to Next just after the window shows.
         state = wizard.wait_for(lambda s: s.focus == "cmdWeiter", 5, "the focus on Next") if first \
             else wizard.snapshot()
         self.assertEqual(state.front, "pic1")
+        self.assertOnlyFrontPageSeen(state)
         self.assertEqual(state.window["title"], self.msg(100))
         self.assertEqual(state.text("lblWillkommen"), self.msg(112))
         self.assertEqual(state.text("Label10"), self.msg(108) + "\r\r\r\r" + self.msg(110))
@@ -224,6 +236,7 @@ class Walks(unittest.TestCase):
         else:
             jet += self.msg(144) + self.msg(147)
             link = self.url(MDAC_DOWNLOAD)
+        self.assertOnlyFrontPageSeen(state)
         self.assertEqual(state.text("Label19"), self.msg(107))
         self.assertEqual(state.text("lblHeaderExplanation1"), self.msg(113))
         self.assertEqual(state.text("lblMDACVerHeader"), self.msg(151))
@@ -250,6 +263,7 @@ class Walks(unittest.TestCase):
     def next_to_repair(self, wizard, scenario_name, repaired=False):
         wizard.click("cmdWeiter")
         state = wizard.wait_page("pic3")
+        self.assertOnlyFrontPageSeen(state)
         self.assertEqual(state.text("Label6"), self.msg(111))
         if not repaired:
             self.assertEqual(state.text("Label1"), self.fmt(142, self.msg(106)))
@@ -301,6 +315,7 @@ class Walks(unittest.TestCase):
         state = wizard.wait_for(lambda s: s.enabled("cmdAbbrechen") and s.focus == "cmdWeiter", 30,
                                 "the end of the repair run")
         self.assertEqual(state.text("Label1"), self.msg(154))
+        self.assertOnlyFrontPageSeen(state)
         for name in ("Label16", "optResolved", "optFurtherProblems"):
             self.assertTrue(state.visible(name), name)
         for name in ("Label2", "ProgressBar1", "imgRepairing", "cmdRepairMDAC"):
@@ -347,6 +362,7 @@ class Walks(unittest.TestCase):
         return state
 
     def check_file_page(self, state, url_number):
+        self.assertOnlyFrontPageSeen(state)
         self.assertEqual(state.text("Label5"), self.msg(127))
         self.assertEqual(state.text("lblExplanation3"), self.msg(140))
         mdac = self.current_scenario.mdac or ""
@@ -356,6 +372,7 @@ class Walks(unittest.TestCase):
 
     def check_final(self, state):
         self.assertEqual(state.front, "pic5")
+        self.assertOnlyFrontPageSeen(state)
         self.assertEqual(state.text("lblHeader4"), self.msg(129))
         self.assertEqual(state.text("Label14"), self.msg(134))
         self.assertButtons(state, False, False, True, self.word("close"))

@@ -406,7 +406,13 @@ class State:
         return self.controls[name]["text"]
 
     def visible(self, name):
+        """The control's own visible flag."""
         return self.controls[name]["visible"] == "1"
+
+    def seen(self):
+        """The controls that can be seen, as assistive technology finds them:
+        visible, on a visible parent."""
+        return {name for name, control in self.controls.items() if control.get("seen") == "1"}
 
     def enabled(self, name):
         return self.controls[name]["enabled"] == "1"

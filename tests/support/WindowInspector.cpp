@@ -3,7 +3,9 @@
 // It stays running and answers one command per input line; every answer ends
 // with a line holding a single ".":
 //   state    the window, the front page, the focus, every control with its
-//            own visible and enabled flags, screen rectangle and text, and
+//            parent, its own visible and enabled flags, whether it can be
+//            seen (it and every window above it visible, as assistive
+//            technology reads the window), screen rectangle and text, and
 //            any other window of the process (message boxes)
 //   checks   the two answer options' check marks
 //   rows     the file list's columns and rows
@@ -138,7 +140,8 @@ public:
                 continue;
             }
             const LONG_PTR controlStyle = ::GetWindowLongPtrW(control, GWL_STYLE);
-            Emit(std::string("control ") + layout.name + " visible=" + Flag(controlStyle & WS_VISIBLE) +
+            Emit(std::string("control ") + layout.name + " parent=" + NameOf(::GetParent(control)) +
+                 " visible=" + Flag(controlStyle & WS_VISIBLE) + " seen=" + Flag(::IsWindowVisible(control)) +
                  " enabled=" + Flag(!(controlStyle & WS_DISABLED)) + " rect=" + RectText(control) +
                  " text=" + Escaped(StoredText(control)));
         }
