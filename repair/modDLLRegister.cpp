@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <iterator>
 
 #include "winsupport/DllSearch.h"
@@ -18,11 +17,8 @@ RegistrationOutcome RegisterDll(const std::string& path, const std::string& entr
     UniqueModule module = LoadComponentLibrary(path);
     if (!module) return {RegistrationOutcome::Kind::LoadFailed, ::GetLastError()};
     // A DLL without the export is unloaded without calling anything.
-    FARPROC address = ::GetProcAddress(module.get(), entryName.c_str());
-    if (address == nullptr) return {RegistrationOutcome::Kind::NoEntryPoint, ::GetLastError()};
-    EntryPoint entry = nullptr;
-    static_assert(sizeof(entry) == sizeof(address), "function pointers of one size");
-    std::memcpy(&entry, &address, sizeof(entry));
+    const auto entry = ExportedFunction<EntryPoint>(module.get(), entryName.c_str());
+    if (entry == nullptr) return {RegistrationOutcome::Kind::NoEntryPoint, ::GetLastError()};
     const HRESULT result = entry();
     if (FAILED(result)) return {RegistrationOutcome::Kind::EntryPointFailed, static_cast<unsigned long>(result)};
     return {RegistrationOutcome::Kind::Registered, static_cast<unsigned long>(result)};

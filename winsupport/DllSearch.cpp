@@ -8,12 +8,7 @@ namespace {
 // loader update), so looked up at run time.
 template <typename Function>
 Function KernelFunction(const char* name) {
-    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    const FARPROC address = kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr;
-    Function function = nullptr;
-    static_assert(sizeof(function) == sizeof(address), "function pointers of one size");
-    std::memcpy(&function, &address, sizeof(function));
-    return function;
+    return ExportedFunction<Function>(::GetModuleHandleW(L"kernel32.dll"), name);
 }
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);

@@ -7,9 +7,20 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "winsupport/Handles.h"
+
+// A function the module exports, typed; null when it is not there.
+template <typename Function>
+Function ExportedFunction(HMODULE module, const char* name) {
+    const FARPROC address = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+    Function function = nullptr;
+    static_assert(sizeof(function) == sizeof(address), "function pointers of one size");
+    std::memcpy(&function, &address, sizeof(function));
+    return function;
+}
 
 // Called first thing at start-up: later loads by name look in the system
 // directory only where Windows can be told so, and never in the current

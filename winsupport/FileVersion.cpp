@@ -56,8 +56,8 @@ bool RootRecord(const std::vector<BYTE>& block, VS_FIXEDFILEINFO& info) {
 class VersionLibrary {
 public:
     VersionLibrary() : module_(LoadSystemLibrary(L"version.dll")) {
-        Resolve("GetFileVersionInfoA", info_);
-        Resolve("GetFileVersionInfoSizeA", size_);
+        info_ = ExportedFunction<decltype(info_)>(module_.get(), "GetFileVersionInfoA");
+        size_ = ExportedFunction<decltype(size_)>(module_.get(), "GetFileVersionInfoSizeA");
     }
     BOOL Info(const char* path, DWORD handle, DWORD size, void* data) const {
         return info_ != nullptr ? info_(path, handle, size, data) : FALSE;
@@ -65,12 +65,6 @@ public:
     DWORD Size(const char* path, DWORD* handle) const { return size_ != nullptr ? size_(path, handle) : 0; }
 
 private:
-    template <typename Function>
-    void Resolve(const char* name, Function& function) {
-        const FARPROC address = module_ ? ::GetProcAddress(module_.get(), name) : nullptr;
-        static_assert(sizeof(function) == sizeof(address), "function pointers of one size");
-        std::memcpy(&function, &address, sizeof(function));
-    }
     UniqueModule module_;
     BOOL(WINAPI* info_)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
     DWORD(WINAPI* size_)(LPCSTR, LPDWORD) = nullptr;
