@@ -349,11 +349,12 @@ void frmMain::ShowPage(ControlId panel) {
     HWND page = Control(panel);
     if (page == nullptr) return;
     // Only the page in front is visible: a covered page looks the same on
-    // screen, but a screen reader would read its texts too. The page goes in
-    // front of the other pages but stays behind the button bar, so that the
+    // screen, but a screen reader would read its texts too. The others are
+    // hidden before the new one shows, so that nothing reading the window in
+    // between finds two pages; nothing paints in between either. The page goes
+    // in front of the other pages but stays behind the button bar, so that the
     // buttons keep the first places in the tab order; only the front page
     // lets the keyboard into its controls.
-    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     for (ControlId other : {pic1, pic2, pic3, pic4, pic5}) {
         HWND otherPage = Control(other);
         LONG_PTR exStyle = ::GetWindowLongPtrA(otherPage, GWL_EXSTYLE);
@@ -362,6 +363,7 @@ void frmMain::ShowPage(ControlId panel) {
         ::SetWindowLongPtrA(otherPage, GWL_EXSTYLE, exStyle);
         if (other != panel) ::ShowWindow(otherPage, SW_HIDE);
     }
+    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void frmMain::Unload() {
