@@ -82,9 +82,30 @@ frmMain::~frmMain() {
     }
 }
 
-HWND frmMain::Control(ControlId id) const noexcept {
+HWND frmMain::Made(ControlId id) const noexcept {
     if (id != cmdAbbrechen && (id < FirstControlId || id >= EndOfControlIds)) return nullptr;
     return controls_[Slot(id)];
+}
+
+HWND frmMain::Control(ControlId id) noexcept {
+    HWND control = Made(id);
+    if (control != nullptr || window_ == nullptr || unloading_) return control;
+    for (const ControlLayout& layout : DesignLayout()) {
+        if (layout.id != id) continue;
+        if (layout.parent >= pic1 && layout.parent <= pic5 && !pagesMade_[layout.parent - pic1]) {
+            MakePage(layout.parent);
+            control = Made(id);
+        }
+        break;
+    }
+    return control;
+}
+
+void frmMain::MakePage(ControlId panel) {
+    // First, so that the page's own start-up steps find its controls made.
+    pagesMade_[panel - pic1] = true;
+    RunStep([&] { CreateControlsOn(panel); });
+    LoadPage(panel);
 }
 
 bool frmMain::Create() {
@@ -174,9 +195,23 @@ HFONT frmMain::FontFor(const LOGFONTA& font) {
 }
 
 bool frmMain::CreateControls() {
+    // The button bar, the page panels and the welcome page; the other pages
+    // are made when first needed.
+    pagesMade_[0] = true;
+    if (!CreateControlsOn(static_cast<ControlId>(0)) || !CreateControlsOn(pic1)) return false;
+    ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
+    ShellExecuteTimer.Attach(window_);
+    tmrTooltipRemoveCheck.Attach(window_);
+    return true;
+}
+
+// The controls laid out on one parent (0: the window), in the table's order,
+// which is their z-order and tab order.
+bool frmMain::CreateControlsOn(ControlId parent) {
     const HINSTANCE instance = ProgramInstance();
     for (const ControlLayout& layout : DesignLayout()) {
-        HWND parent = layout.parent == 0 ? window_ : Control(layout.parent);
+        if (layout.parent != parent) continue;
+        HWND parentWindow = layout.parent == 0 ? window_ : Made(layout.parent);
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
         if (layout.visible) style |= WS_VISIBLE;
         if (!layout.enabled) style |= WS_DISABLED;
@@ -217,7 +252,7 @@ bool frmMain::CreateControls() {
         }
         HWND control =
             ::CreateWindowExA(exStyle, className, "", style, TwipsToPixelsX(layout.left), TwipsToPixelsY(layout.top),
-                              TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height), parent,
+                              TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height), parentWindow,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
                               layout.kind == ControlKind::Panel ? this : nullptr);
         if (control == nullptr) return false;
@@ -249,45 +284,15 @@ bool frmMain::CreateControls() {
         }
     }
 
-    // Design-time state that is not part of the table.
-    ::SendMessageA(Control(optResolved), BM_SETCHECK, BST_CHECKED, 0);
-    ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
-    HWND list = Control(lvwMDACFiles);
-    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
-    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
-    // with a few pixels to spare for other renderings of Tahoma; the list
-    // scrolls sideways to show the path.
-    const std::pair<int, int> columns[] = {
-        {msg::FileNameCaption, 1740}, {msg::FileVersionCaption, 1170}, {msg::PathCaption, 5700}};
-    int index = 0;
-    for (const auto& [caption, widthTwips] : columns) {
-        std::string text = ToAnsi(LoadMessage(caption));
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = text.data();
-        column.cx = TwipsToPixelsX(widthTwips);
-        column.iSubItem = index;
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-        ++index;
-    }
-    // imlMDACFiles: the check mark and the warning sign, silver shown transparent.
-    fileListImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
-    UniqueBitmap strip(static_cast<HBITMAP>(
-        ::LoadImageA(instance, MAKEINTRESOURCEA(IDB_LIST_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (fileListImages_ && strip) {
-        ::ImageList_AddMasked(fileListImages_.get(), strip.get(), RGB(192, 192, 192));
-        ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fileListImages_.get()));
-    }
-    InstallHoverHandlers();
-    ShellExecuteTimer.Attach(window_);
-    tmrTooltipRemoveCheck.Attach(window_);
+    InstallHoverHandlers(parent);
     return true;
 }
 
 void frmMain::LoadWindow() {
     RunStep([&] {
         for (const ControlLayout& layout : DesignLayout()) {
-            if (layout.font != FontRole::None) SetControlFontFace(layout.id, "Tahoma");
+            if (layout.font != FontRole::None && (layout.parent == 0 || layout.parent == pic1))
+                SetControlFontFace(layout.id, "Tahoma");
         }
     });
     RunStep([&] { SetControlFontFace(lblWillkommen, "Arial"); });
@@ -314,40 +319,87 @@ void frmMain::LoadWindow() {
         RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
     RunStep(
         [&] { SetText(Label10, LoadMessage(msg::WelcomeIntro) + L"\r\r\r\r" + LoadMessage(msg::WelcomeContinue)); });
-    const std::pair<ControlId, int> pageTexts[] = {
-        {Label19, msg::Step1Heading},
-        {lblHeaderExplanation1, msg::VersionsDetected},
-        {Label6, msg::Step2Heading},
-        {lblHeaderExplanation2, msg::ShouldVerifyFiles},
-    };
-    for (const auto& [id, message] : pageTexts)
-        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-    RunStep(
-        [&] { SetText(Label1, FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)})); });
-    const std::pair<ControlId, int> repairTexts[] = {
-        {cmdRepairMDAC, msg::RepairButton},
-        {Label2, msg::CheckProgramWorks},
-        {Label16, msg::ProblemsResolvedQuestion},
-        {optResolved, msg::AnswerResolved},
-        {optFurtherProblems, msg::AnswerStillProblems},
-        {Label5, msg::Step3Heading},
-        {lblExplanation3, msg::IdentifyOldFiles},
-    };
-    for (const auto& [id, message] : repairTexts)
-        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-    RunStep([&] {
-        HWND list = Control(lvwMDACFiles);
-        const auto style = ::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
-        ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    });
-    RunStep([&] { SetText(lblHeader4, LoadMessage(msg::ProblemResolvedHeading)); });
-    RunStep([&] { SetText(Label14, LoadMessage(msg::FarewellText)); });
     ShowPage(pic1);
+}
+
+// A later page's share of the start-up, done when the page is first needed:
+// its controls are in their start-up state before anything reads or changes them.
+void frmMain::LoadPage(ControlId panel) {
+    RunStep([&] {
+        for (const ControlLayout& layout : DesignLayout()) {
+            if (layout.font != FontRole::None && layout.parent == panel) SetControlFontFace(layout.id, "Tahoma");
+        }
+    });
+    std::vector<std::pair<ControlId, int>> texts;
+    switch (panel) {
+        case pic2:
+            texts = {{Label19, msg::Step1Heading}, {lblHeaderExplanation1, msg::VersionsDetected}};
+            break;
+        case pic3:
+            RunStep([&] { ::SendMessageA(Made(optResolved), BM_SETCHECK, BST_CHECKED, 0); });
+            RunStep([&] {
+                SetText(Label1, FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)}));
+            });
+            texts = {{Label6, msg::Step2Heading},
+                     {lblHeaderExplanation2, msg::ShouldVerifyFiles},
+                     {cmdRepairMDAC, msg::RepairButton},
+                     {Label2, msg::CheckProgramWorks},
+                     {Label16, msg::ProblemsResolvedQuestion},
+                     {optResolved, msg::AnswerResolved},
+                     {optFurtherProblems, msg::AnswerStillProblems}};
+            break;
+        case pic4:
+            RunStep([&] { PrepareFileList(); });
+            texts = {{Label5, msg::Step3Heading}, {lblExplanation3, msg::IdentifyOldFiles}};
+            break;
+        case pic5:
+            texts = {{lblHeader4, msg::ProblemResolvedHeading}, {Label14, msg::FarewellText}};
+            break;
+        default:
+            break;
+    }
+    for (const auto& [id, message] : texts)
+        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
+}
+
+// The file list's columns, images and extended styles, in place before the
+// list is first filled.
+void frmMain::PrepareFileList() {
+    HWND list = Made(lvwMDACFiles);
+    if (list == nullptr) return;
+    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
+    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
+    // with a few pixels to spare for other renderings of Tahoma; the list
+    // scrolls sideways to show the path.
+    const std::pair<int, int> columns[] = {
+        {msg::FileNameCaption, 1740}, {msg::FileVersionCaption, 1170}, {msg::PathCaption, 5700}};
+    int index = 0;
+    for (const auto& [caption, widthTwips] : columns) {
+        std::string text = ToAnsi(LoadMessage(caption));
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = text.data();
+        column.cx = TwipsToPixelsX(widthTwips);
+        column.iSubItem = index;
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+        ++index;
+    }
+    // imlMDACFiles: the check mark and the warning sign, silver shown transparent.
+    fileListImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
+    UniqueBitmap strip(static_cast<HBITMAP>(
+        ::LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDB_LIST_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (fileListImages_ && strip) {
+        ::ImageList_AddMasked(fileListImages_.get(), strip.get(), RGB(192, 192, 192));
+        ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fileListImages_.get()));
+    }
+    const auto style = ::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
 }
 
 void frmMain::ShowPage(ControlId panel) {
     HWND page = Control(panel);
     if (page == nullptr) return;
+    if (panel >= pic1 && panel <= pic5 && !pagesMade_[panel - pic1] && !unloading_) MakePage(panel);
     // Only the page in front is visible: a covered page looks the same on
     // screen, but a screen reader would read its texts too. The others are
     // hidden before the new one shows, so that nothing reading the window in
@@ -443,7 +495,7 @@ void frmMain::MoveTop(ControlId id, int topTwips) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool frmMain::IsShown(ControlId id) const {
+bool frmMain::IsShown(ControlId id) {
     HWND control = Control(id);
     return control != nullptr && (::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
@@ -475,13 +527,13 @@ const ControlLayout* frmMain::LayoutOf(HWND control) const {
     if (control == nullptr) return nullptr;
     const int id = ::GetDlgCtrlID(control);
     for (const ControlLayout& layout : DesignLayout()) {
-        if (layout.id == id && Control(layout.id) == control) return &layout;
+        if (layout.id == id && Made(layout.id) == control) return &layout;
     }
     return nullptr;
 }
 
 bool frmMain::IsLinkLabel(HWND control) const {
-    return control != nullptr && (control == Control(lblDownloadMDAC) || control == Control(lblRepairUrl));
+    return control != nullptr && (control == Made(lblDownloadMDAC) || control == Made(lblRepairUrl));
 }
 
 bool frmMain::IsOnWhiteBackground(HWND control) const {
@@ -549,7 +601,7 @@ bool frmMain::HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
             return true;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->hwndFrom == Control(lvwMDACFiles) && header->code == LVN_COLUMNCLICK) {
+            if (header->hwndFrom == Made(lvwMDACFiles) && header->code == LVN_COLUMNCLICK) {
                 OnFileListColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
             }
             result = 0;
@@ -624,6 +676,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam) Unload();
             return 0;
         case WM_DESTROY:
+            unloading_ = true;  // no page is made for a window that is going away
             UnloadWindow();
             return 0;
         default:

@@ -111,7 +111,9 @@ public:
 
     HWND hwnd() const noexcept { return window_; }
     bool IsLoaded() const noexcept { return window_ != nullptr; }
-    HWND Control(ControlId id) const noexcept;
+    // A control of a page that has not been needed yet is made, with the
+    // rest of its page, on first use: start-up makes the welcome page only.
+    HWND Control(ControlId id) noexcept;
     // The window's tooltip object, from start-up until the window is unloaded.
     const cTooltips* Tooltips() const noexcept { return tooltips_.get(); }
     int TwipsToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
@@ -170,7 +172,13 @@ private:
 
     void InitializeWindow();
     bool CreateControls();
+    bool CreateControlsOn(ControlId parent);
     void LoadWindow();
+    void MakePage(ControlId panel);
+    void LoadPage(ControlId panel);
+    void PrepareFileList();
+    // The control if it has been made, without making its page.
+    HWND Made(ControlId id) const noexcept;
     void UnloadWindow();
 
     void OnCommand(int id, int code);
@@ -181,7 +189,7 @@ private:
     void RequestClose(int reason);
 
     // Hover help and tooltip
-    void InstallHoverHandlers();
+    void InstallHoverHandlers(ControlId panel);
     static LRESULT CALLBACK HoverLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                            DWORD_PTR form);
     bool IsUnderlined(HWND label) const;
@@ -203,7 +211,7 @@ private:
     void MoveTo(ControlId id, int leftTwips, int topTwips);
     void MoveTop(ControlId id, int topTwips);
     // The control's own visible flag, whatever its page's place in the z-order.
-    bool IsShown(ControlId id) const;
+    bool IsShown(ControlId id);
     void SetControlFontFace(ControlId id, const char* face);
     void SetMousePointer(MousePointer pointer);
     HFONT FontFor(const LOGFONTA& font);
@@ -222,6 +230,8 @@ private:
 
     HWND window_ = nullptr;
     std::array<HWND, kSlotCount> controls_{};
+    std::array<bool, 5> pagesMade_{};  // pic1 to pic5
+    bool unloading_ = false;
     UniqueImageList fileListImages_;  // imlMDACFiles
     UniqueCursor linkCursor_;
     std::unique_ptr<cTooltips> tooltips_;

@@ -103,6 +103,10 @@ DWORD RegistrationWorker::Start() {
     return ERROR_SUCCESS;
 }
 
+void RegistrationWorker::StartEarly() {
+    if (!process_) static_cast<void>(Start());
+}
+
 RegistrationOutcome RegistrationWorker::Register(const std::string& path, const std::string& entryName) {
     if (!IsAbsolutePath(path) || path.size() >= sizeof(Channel::path)) return {Kind::LoadFailed, ERROR_BAD_PATHNAME};
     if (entryName.size() >= sizeof(Channel::entryName)) return {Kind::NoEntryPoint, ERROR_PROC_NOT_FOUND};

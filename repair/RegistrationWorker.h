@@ -25,6 +25,11 @@ public:
     // Lets the worker end; one that does not is ended.
     ~RegistrationWorker();
 
+    // Starts the worker ahead of the first registration, so that its start
+    // overlaps the run's waits; a failed start is tried again and reported by
+    // the first registration.
+    void StartEarly();
+
     // Registers one component in the worker, starting one first if none runs.
     // Waits up to the time limit and lets no window message through but those
     // other programs send (a component's broadcast would otherwise wait for

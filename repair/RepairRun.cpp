@@ -87,6 +87,8 @@ void frmMain::OnRepairClick() {
     SetText(Label1, std::wstring(13, L' ') + LoadMessage(msg::VerifyingFiles));
     SetVisible(imgDownArrow, false);
     SetMousePointer(MousePointer::Hourglass);
+    RegistrationWorker worker;
+    worker.StartEarly();
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ProcessPendingMessages();
     if (window_ == nullptr) return;
@@ -95,7 +97,6 @@ void frmMain::OnRepairClick() {
     SetVisible(ProgressBar1, true);
     const size_t count = ComponentFiles.size();
     ::SendMessageA(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
-    RegistrationWorker worker;
     FailedRegistrations failures;
     for (size_t index = 0; index < count; ++index) {
         // A copy: the message processing below runs other handlers.

@@ -45,7 +45,7 @@ Sampler* g_sampler = nullptr;
 
 class Sampler {
 public:
-    explicit Sampler(const frmMain& form) : form_(form) {
+    explicit Sampler(frmMain& form) : form_(form) {
         g_sampler = this;
         timer_ = ::SetTimer(nullptr, 0, 10, &Sampler::Tick);
     }
@@ -62,7 +62,7 @@ private:
     static bool Shown(HWND control) { return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         if (g_sampler == nullptr || !g_sampler->form_.IsLoaded()) return;
-        const frmMain& form = g_sampler->form_;
+        frmMain& form = g_sampler->form_;
         HWND progress = form.Control(ProgressBar1);
         PBRANGE range{};
         ::SendMessageW(progress, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
@@ -73,7 +73,7 @@ private:
              ::IsWindowEnabled(form.Control(cmdAbbrechen)) != FALSE, Shown(form.Control(cmdRepairMDAC)),
              Shown(progress), Shown(form.Control(imgRepairing)), WindowText(form.Control(Label1)), !form.RepairDone});
     }
-    const frmMain& form_;
+    frmMain& form_;
     UINT_PTR timer_ = 0;
     std::vector<Sample> samples_;
 };

@@ -20,7 +20,7 @@ x86_64-w64-mingw32-windres -I"$ROOT/build/x64/generated" "$ROOT/tools/bench/Empt
 $CXX $FLAGS -mwindows -DWITH_WIZARD_LIBRARIES "$ROOT/tools/bench/EmptyWindow.cpp" "$OUT/empty_window_manifest.o" \
     -o "$OUT/empty_window_libraries.exe" -lcomctl32 -lshfolder -lversion -lole32 -loleaut32 -lshell32 -ladvapi32
 # shellcheck disable=SC2086
-$CXX $FLAGS -I"$ROOT" -I"$ROOT/resources" "$ROOT/tools/bench/Launcher.cpp" -o "$OUT/launcher.exe" -lpsapi -lcomctl32
+$CXX $FLAGS -I"$ROOT" -I"$ROOT/resources" "$ROOT/tools/bench/Launcher.cpp" -o "$OUT/launcher.exe" -lpsapi -lcomctl32 -lole32
 BUILT="$ROOT/build/x64/tests"
 export WIZARD_PROGRAM="$ROOT/dist/x64/MdacRepair.exe" WIZARD_PROGRAM_X86="$ROOT/dist/x86/MdacRepair.exe" \
     WIZARD_WINDOW_INSPECTOR="$BUILT/window_inspector.exe" WIZARD_FIXTURE_TOOL="$BUILT/fixture_tool.exe" \

@@ -58,12 +58,16 @@ void frmMain::OnKeyCheckTimer() {
 
 // ---- hover ----------------------------------------------------------------------------
 
-void frmMain::InstallHoverHandlers() {
-    linkCursor_.reset(static_cast<HCURSOR>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND), IMAGE_CURSOR, 32, 32, 0)));
+void frmMain::InstallHoverHandlers(ControlId panel) {
     // Only these labels take part; the page and the window report mouse moves themselves.
     for (ControlId id : {lblDownloadMDAC, lblRepairUrl, lblMDACVerDescr, lblJetVerDescr}) {
-        ::SetWindowSubclass(Control(id), &frmMain::HoverLabelProc, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        HWND label = Made(id);
+        if (label == nullptr || ::GetParent(label) != Made(panel)) continue;
+        if (!linkCursor_) {
+            linkCursor_.reset(static_cast<HCURSOR>(
+                ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND), IMAGE_CURSOR, 32, 32, 0)));
+        }
+        ::SetWindowSubclass(label, &frmMain::HoverLabelProc, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
 }
 

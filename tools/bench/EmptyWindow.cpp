@@ -1,6 +1,9 @@
 // The yardstick for the wizard's start-up: a program that only shows an empty
 // window with the wizard's frame style and client size (488 x 324 at 96 dpi),
 // centred, and ends when it is closed.
+// Given files on its command line, it is also the yardstick for a page change:
+// a click into the window reads their version resources, as the wizard's
+// pages do, and then sets the title to "done".
 // Built with WITH_WIZARD_LIBRARIES it also starts what every wizard start
 // needs before its first control: the same system DLLs, OLE, and version 6 of
 // the common controls (through the wizard's own manifest). The difference to
@@ -16,7 +19,43 @@
 #endif
 
 namespace {
+// Loaded at first use by its system path, as the wizard loads it.
+void ReadVersions(int count, char** files) {
+    using SizeFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    char path[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH - 16);
+    if (length == 0 || length >= MAX_PATH - 16) return;
+    ::lstrcpyA(path + length, "\\version.dll");
+    HMODULE version = ::LoadLibraryA(path);
+    if (version == nullptr) return;
+    const auto size =
+        reinterpret_cast<SizeFunction>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoSizeA")));
+    const auto info =
+        reinterpret_cast<InfoFunction>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoA")));
+    const auto query =
+        reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(::GetProcAddress(version, "VerQueryValueA")));
+    for (int index = 0; size != nullptr && info != nullptr && query != nullptr && index < count; ++index) {
+        DWORD ignored = 0;
+        const DWORD bytes = size(files[index], &ignored);
+        if (bytes == 0) continue;
+        HGLOBAL data = ::GlobalAlloc(GMEM_FIXED, bytes);
+        if (data == nullptr) continue;
+        void* fixed = nullptr;
+        UINT fixedLength = 0;
+        if (info(files[index], 0, bytes, data)) query(data, "\\", &fixed, &fixedLength);
+        ::GlobalFree(data);
+    }
+    ::FreeLibrary(version);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONUP && __argc > 1) {
+        ReadVersions(__argc - 1, __argv + 1);
+        ::SetWindowTextA(window, "done");
+        return 0;
+    }
     if (message == WM_DESTROY) {
         ::PostQuitMessage(0);
         return 0;

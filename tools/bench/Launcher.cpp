@@ -6,15 +6,23 @@
 //                             Next to the version page, Next to the repair
 //                             page, the repair button until Next is enabled
 //                             again, and the peak working set after the run
-//   launcher register DLL...  the time LoadLibrary, DllRegisterServer and
-//                             FreeLibrary take for the given files together
+//   launcher register DLL...  the time a process of its own takes to start,
+//                             load, call DllRegisterServer and free the given
+//                             files, and end: the wizard registers in a
+//                             worker process too
+//   launcher click EXE FILE...  the yardstick of a page change: starts the
+//                             empty window with the files, clicks into it and
+//                             times until it has read their versions
 // Clicks are real mouse input through the system's input queue.
 
 #include <windows.h>
+#include <ole2.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/frmMain.h"
 #include "winsupport/Handles.h"
@@ -117,12 +125,16 @@ SIZE_T PeakWorkingSet(HANDLE process) {
     return ::GetProcessMemoryInfo(process, &counters, sizeof(counters)) ? counters.PeakWorkingSetSize : 0;
 }
 
-int Run(const char* exe, bool walk) {
+enum class Mode { StartUp, Walk, ClickToRead };
+
+int Run(const char* exe, Mode mode, int count = 0, char** files = nullptr) {
+    std::string commandLine = std::string("\"") + exe + "\"";
+    for (int index = 0; index < count; ++index) commandLine += std::string(" \"") + files[index] + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION created{};
     Clock clock;
-    if (!::CreateProcessA(exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created)) {
+    if (!::CreateProcessA(exe, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created)) {
         std::printf("error=cannot start %s\n", exe);
         return 1;
     }
@@ -143,9 +155,23 @@ int Run(const char* exe, bool walk) {
     std::printf("shown_ms=%.1f\nstartup_ms=%.1f\npeak_working_set_startup=%zu\n", shown, idle,
                 static_cast<size_t>(PeakWorkingSet(process.get())));
     int result = 0;
-    if (walk) {
+    if (mode == Mode::ClickToRead) {
+        ::Sleep(::GetDoubleClickTime() + 100);
+        const Clock click;
+        Click(window);
+        const double elapsed = WaitFor(
+            click,
+            [&] {
+                char title[16] = {};
+                ::GetWindowTextA(window, title, static_cast<int>(sizeof(title)));
+                return std::strcmp(title, "done") == 0;
+            },
+            10000);
+        std::printf("click_ms=%.1f\n", elapsed);
+        if (elapsed < 0) result = 1;
+    }
+    if (mode == Mode::Walk) {
         HWND next = ChildById(window, cmdWeiter);
-        HWND repair = ChildById(window, cmdRepairMDAC);
         const struct {
             const char* name;
             HWND button;
@@ -161,6 +187,8 @@ int Run(const char* exe, bool walk) {
             std::printf("%s=%.1f\n", step.name, elapsed);
             if (elapsed < 0) result = 1;
         }
+        // A page's controls are made when the page is first needed.
+        HWND repair = ChildById(window, cmdRepairMDAC);
         ::Sleep(::GetDoubleClickTime() + 100);
         const Clock run;
         Click(repair);
@@ -185,9 +213,11 @@ int Run(const char* exe, bool walk) {
     return result;
 }
 
-int Register(int count, char** files) {
+// In the child that "register" starts.
+int RegisterHere(int count, char** files) {
     using EntryPoint = HRESULT(WINAPI*)();
-    const Clock clock;
+    // Self-registration expects OLE on the calling thread.
+    const bool ole = SUCCEEDED(::OleInitialize(nullptr));
     int registered = 0;
     for (int index = 0; index < count; ++index) {
         UniqueModule module(::LoadLibraryA(files[index]));
@@ -199,7 +229,34 @@ int Register(int count, char** files) {
         entry();
         ++registered;
     }
-    std::printf("registered=%d\nregister_ms=%.1f\n", registered, clock.Milliseconds());
+    if (ole) ::OleUninitialize();
+    return registered == count ? 0 : 1;
+}
+
+int Register(int count, char** files) {
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = std::string("\"") + self + "\" register-here";
+    for (int index = 0; index < count; ++index) commandLine += std::string(" \"") + files[index] + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION created{};
+    const Clock clock;
+    if (!::CreateProcessA(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created)) {
+        std::printf("error=cannot start the registering process\n");
+        return 1;
+    }
+    UniqueKernelHandle process(created.hProcess);
+    UniqueKernelHandle thread(created.hThread);
+    ::WaitForSingleObject(process.get(), 60000);
+    const double elapsed = clock.Milliseconds();
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    if (exitCode != 0) {
+        std::printf("error=not every file registered\n");
+        return 1;
+    }
+    std::printf("registered=%d\nregister_ms=%.1f\n", count, elapsed);
     return 0;
 }
 
@@ -207,9 +264,11 @@ int Register(int count, char** files) {
 
 int main(int argc, char** argv) {
     int result = 2;
-    if (argc >= 3 && std::strcmp(argv[1], "startup") == 0) result = Run(argv[2], false);
-    if (argc >= 3 && std::strcmp(argv[1], "walk") == 0) result = Run(argv[2], true);
+    if (argc >= 3 && std::strcmp(argv[1], "startup") == 0) result = Run(argv[2], Mode::StartUp);
+    if (argc >= 3 && std::strcmp(argv[1], "walk") == 0) result = Run(argv[2], Mode::Walk);
     if (argc >= 2 && std::strcmp(argv[1], "register") == 0) result = Register(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "register-here") == 0) result = RegisterHere(argc - 2, argv + 2);
+    if (argc >= 3 && std::strcmp(argv[1], "click") == 0) result = Run(argv[2], Mode::ClickToRead, argc - 3, argv + 3);
     static_cast<void>(std::fflush(stdout));
     return result;
 }

@@ -21,6 +21,9 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import wizard_e2e as e2e  # noqa: E402
 
 FLOOR_MS = 31 * 200  # every catalogue entry waits 50 + 150 ms
+# A page change may cost what reading its files costs, once more: showing the
+# page and filling its controls.
+TRANSITION_TARGET = 2.0
 COMMON_FILES = r"C:\Program Files\Common Files"
 SYSTEM = r"C:\windows\system32"
 
@@ -79,28 +82,37 @@ def main():
     run = lambda *a: launcher(prefix, args.launcher, *a)  # noqa: E731
     wizard_path, empty_path = e2e.windows_path(wizard), e2e.windows_path(args.empty)
     libraries_path = e2e.windows_path(args.empty_libraries)
-    registered = [path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
-                  for path, register, _ in e2e.CATALOGUE if register]
+    def windows(path):
+        return path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
+    registered = [windows(path) for path, register, _ in e2e.CATALOGUE if register]
+    # What the two page changes read: the Jet file's version, then every catalogue entry's.
+    jet = windows(e2e.JET_FILES[0])
+    listed = [windows(path) for path, _, _ in e2e.CATALOGUE]
 
     # One of each first, so that every measured run finds warm caches.
     run("startup", empty_path)
     run("startup", libraries_path)
     run("startup", wizard_path)
     samples = {name: [] for name in ("empty_startup", "libraries_startup", "wizard_startup", "empty_peak",
-                                     "wizard_peak", "check_versions", "fill_list", "repair", "wizard_peak_after", "register")}
+                                     "wizard_peak", "check_versions", "fill_list", "repair", "wizard_peak_after", "register",
+                                     "read_jet", "read_listed", "wizard_shown", "empty_shown")}
     for index in range(args.runs):
         empty = run("startup", empty_path)
         samples["empty_startup"].append(float(empty["startup_ms"]))
+        samples["empty_shown"].append(float(empty["shown_ms"]))
         samples["empty_peak"].append(int(empty["peak_working_set_startup"]))
         samples["libraries_startup"].append(float(run("startup", libraries_path)["startup_ms"]))
         walk = run("walk", wizard_path)
         samples["wizard_startup"].append(float(walk["startup_ms"]))
+        samples["wizard_shown"].append(float(walk["shown_ms"]))
         samples["wizard_peak"].append(int(walk["peak_working_set_startup"]))
         samples["check_versions"].append(float(walk["check_versions_ms"]))
         samples["fill_list"].append(float(walk["fill_file_version_list_ms"]))
         samples["repair"].append(float(walk["repair_run_ms"]))
         samples["wizard_peak_after"].append(int(walk["peak_working_set_after_run"]))
         samples["register"].append(float(run("register", *registered)["register_ms"]))
+        samples["read_jet"].append(float(run("click", empty_path, jet)["click_ms"]))
+        samples["read_listed"].append(float(run("click", empty_path, *listed)["click_ms"]))
         print("run %d of %d done" % (index + 1, args.runs), flush=True)
     prefix.stop()
     display.stop()
@@ -108,6 +120,8 @@ def main():
     m = {name: statistics.median(values) for name, values in samples.items()}
     spread = {name: (min(values), max(values)) for name, values in samples.items()}
     startup_ratio = m["wizard_startup"] / m["empty_startup"]
+    version_ratio = m["check_versions"] / m["read_jet"]
+    list_ratio = m["fill_list"] / m["read_listed"]
     overhead = (m["repair"] - FLOOR_MS - m["register"]) / FLOOR_MS
     sizes = [("MdacRepair.exe, x86", wizard_x86), ("MdacRepair.exe, x64", wizard), ("empty window, x64", args.empty)]
 
@@ -136,28 +150,33 @@ def main():
         " load the wizard's system DLLs, start OLE and use version 6 of the common"
         " controls through the wizard's manifest, so that the difference between the"
         " two is what those cost and the rest of the wizard's start-up is its own work."
-        " Page transitions are timed from the mouse click on Next until the"
-        " next page is in front; the repair run from the click on the repair button"
-        " until Next is enabled again. The prefix holds MDAC 2.81 with every component"
-        " (stand-in DLLs), so the run registers 24 files; the time their"
-        " `DllRegisterServer` calls take is measured by the launcher making the same"
-        " calls itself.",
+        " Page transitions are timed from the mouse click on Next until the next page"
+        " is in front; their yardstick is the empty window answering a click, timed the"
+        " same way, by reading the same files' versions (the Jet file for the version"
+        " page; all 31 catalogue files, which the file list shows, for the repair page)"
+        " in a process that has not read them before, as the wizard's walk has not."
+        " The repair run is timed from the click on the repair button until Next is"
+        " enabled again. The prefix holds MDAC 2.81 with every component (stand-in"
+        " DLLs), so the run registers 24 files; the registration's yardstick is a"
+        " process of the launcher's own that starts, registers the same files and"
+        " ends, as the wizard's worker process does.",
         "",
-        "| Figure | Wizard | Empty window | Ratio or overhead | Target | |",
+        "| Figure | Wizard | Yardstick | Ratio or overhead | Target | |",
         "|---|---|---|---|---|---|",
-        "| Start-up until shown and idle | %s | %s | %.2f× | within 1.25× | %s |"
+        "| Start-up until shown and idle (yardstick: the empty window) | %s | %s | %.2f× | within 1.25× | %s |"
         % (ms("wizard_startup"), ms("empty_startup"), startup_ratio, yes(startup_ratio <= 1.25)),
         "| Start-up of the empty window with the wizard's DLLs, OLE and common controls 6 | | %s | %.2f× | | |"
         % (ms("libraries_startup"), m["libraries_startup"] / m["empty_startup"]),
         "| Peak working set after start-up | %s | %s | %.2f× | | |"
         % (mib("wizard_peak"), mib("empty_peak"), m["wizard_peak"] / m["empty_peak"]),
         "| Peak working set after the repair run | %s | | | | |" % mib("wizard_peak_after"),
-        "| Next to the version page (`CheckVersions`) | %s | | | under 50 ms | %s |"
-        % (ms("check_versions"), yes(m["check_versions"] < 50)),
-        "| Next to the repair page (`FillFileVersionList`) | %s | | | under 50 ms | %s |"
-        % (ms("fill_list"), yes(m["fill_list"] < 50)),
-        "| Repair run, wall time | %s | | floor 31 × 200 ms = %d ms | | |" % (ms("repair"), FLOOR_MS),
-        "| `DllRegisterServer` of the 24 files | %s | | | | |" % ms("register"),
+        "| Next to the version page (yardstick: a click that reads the Jet file) | %s | %s | %.2f× | within %.1f× | %s |"
+        % (ms("check_versions"), ms("read_jet"), version_ratio, TRANSITION_TARGET,
+           yes(version_ratio <= TRANSITION_TARGET)),
+        "| Next to the repair page (yardstick: a click that reads the 31 files) | %s | %s | %.2f× | within %.1f× | %s |"
+        % (ms("fill_list"), ms("read_listed"), list_ratio, TRANSITION_TARGET, yes(list_ratio <= TRANSITION_TARGET)),
+        "| Repair run, wall time | %s | floor 31 × 200 ms = %d ms | | | |" % (ms("repair"), FLOOR_MS),
+        "| Registration of the 24 files in a process of its own | | %s | | | |" % ms("register"),
         "| Repair run above floor and registration | %.0f ms | | %.2f %% | under 3 %% | %s |"
         % (m["repair"] - FLOOR_MS - m["register"], overhead * 100, yes(overhead < 0.03)),
     ]
