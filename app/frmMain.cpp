@@ -78,6 +78,7 @@ frmMain::~frmMain() {
         window_ = nullptr;
         ShellExecuteTimer.Detach();
         tmrTooltipRemoveCheck.Detach();
+        laterPagesTimer_.Detach();
         ::DestroyWindow(window);
     }
 }
@@ -150,6 +151,7 @@ void frmMain::Show() {
     ::SetForegroundWindow(window_);
     HWND next = Control(cmdWeiter);
     if (next != nullptr && ::IsWindowEnabled(next)) ::SetFocus(next);
+    laterPagesTimer_.SetEnabled(true);
 }
 
 void frmMain::InitializeWindow() {
@@ -202,6 +204,7 @@ bool frmMain::CreateControls() {
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
+    laterPagesTimer_.Attach(window_);
     return true;
 }
 
@@ -438,6 +441,7 @@ void frmMain::UnloadWindow() {
     ReleaseTooltipObject();
     ShellExecuteTimer.SetEnabled(false);
     tmrTooltipRemoveCheck.SetEnabled(false);
+    laterPagesTimer_.SetEnabled(false);
 }
 
 void frmMain::PressCancel() {
@@ -560,6 +564,7 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, L
         self->controls_.fill(nullptr);
         self->ShellExecuteTimer.Detach();
         self->tmrTooltipRemoveCheck.Detach();
+        self->laterPagesTimer_.Detach();
         return ::DefWindowProcA(window, message, wParam, lParam);
     }
     return self->HandleMessage(message, wParam, lParam);
@@ -641,6 +646,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnShellExecuteTimer();
             } else if (wParam == tmrTooltipRemoveCheck.Id()) {
                 OnKeyCheckTimer();
+            } else if (wParam == laterPagesTimer_.Id()) {
+                laterPagesTimer_.SetEnabled(false);
+                for (ControlId page : {pic2, pic3, pic4, pic5}) {
+                    if (!pagesMade_[page - pic1] && !unloading_) MakePage(page);
+                }
             }
             return 0;
         case WM_PAINT:

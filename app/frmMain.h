@@ -231,6 +231,9 @@ private:
     HWND window_ = nullptr;
     std::array<HWND, kSlotCount> controls_{};
     std::array<bool, 5> pagesMade_{};  // pic1 to pic5
+    // Makes the later pages in the first moment the shown window is idle, so
+    // that neither the start-up nor the first Next waits for them.
+    WindowTimer laterPagesTimer_{3, 100};
     bool unloading_ = false;
     UniqueImageList fileListImages_;  // imlMDACFiles
     UniqueCursor linkCursor_;

@@ -105,10 +105,10 @@ void frmMain::OnRepairClick() {
         SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
         ::Sleep(50);
         const std::string longPath = ToAnsi(entry.FilePath);
-        const ShortPath shortPath = ShortPathOf(longPath);
         // A file that is missing or has no version has no path to load; one
         // whose path is not usable fails with the reason.
         if (!entry.SkipRegistration && IsAbsolutePath(longPath)) {
+            const ShortPath shortPath = ShortPathOf(longPath);
             const RegistrationOutcome outcome =
                 IsAbsolutePath(shortPath.path)
                     ? worker.Register(shortPath.path, "DllRegisterServer")
