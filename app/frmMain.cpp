@@ -106,11 +106,13 @@ void frmMain::MakePage(ControlId panel) {
     // First, so that the page's own start-up steps find its controls made.
     pagesMade_[panel - pic1] = true;
     RunStep([&] { CreateControlsOn(panel); });
-    LoadPage(panel);
+    RunStep([&] { LoadPage(panel); });
 }
 
 bool frmMain::Create() {
     if (window_ != nullptr) return true;
+    pagesMade_.fill(false);
+    unloading_ = false;
     InitializeWindow();
     if (!RegisterWindowClass(kWindowClass, &frmMain::WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)) ||
         !RegisterWindowClass(kPanelClass, &frmMain::PanelProc, nullptr)) {
@@ -198,7 +200,8 @@ HFONT frmMain::FontFor(const LOGFONTA& font) {
 
 bool frmMain::CreateControls() {
     // The button bar, the page panels and the welcome page; the other pages
-    // are made when first needed.
+    // are made when first needed, or in the first idle moment after the
+    // window shows.
     pagesMade_[0] = true;
     if (!CreateControlsOn(static_cast<ControlId>(0)) || !CreateControlsOn(pic1)) return false;
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");

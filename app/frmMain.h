@@ -111,8 +111,8 @@ public:
 
     HWND hwnd() const noexcept { return window_; }
     bool IsLoaded() const noexcept { return window_ != nullptr; }
-    // A control of a page that has not been needed yet is made, with the
-    // rest of its page, on first use: start-up makes the welcome page only.
+    // A control of a page that has not been made yet is made, with the rest
+    // of its page, on first use: start-up makes the welcome page only.
     HWND Control(ControlId id) noexcept;
     // The window's tooltip object, from start-up until the window is unloaded.
     const cTooltips* Tooltips() const noexcept { return tooltips_.get(); }
