@@ -19,8 +19,29 @@
 #endif
 
 namespace {
+// The files on the command line, after the program's own name; the launcher
+// puts each in double quotes. No C++ library: the yardstick stays as small as
+// an empty window can be.
+constexpr int kMaxFiles = 64;
+
+int FilesToRead(char* commandLine, char** files) {
+    int count = 0;
+    char* text = commandLine;
+    for (int index = 0; *text != '\0' && count < kMaxFiles; ++index) {
+        while (*text == ' ') ++text;
+        if (*text == '\0') break;
+        const char end = *text == '"' ? '"' : ' ';
+        if (end == '"') ++text;
+        char* start = text;
+        while (*text != '\0' && *text != end) ++text;
+        if (*text != '\0') *text++ = '\0';
+        if (index > 0) files[count++] = start;
+    }
+    return count;
+}
+
 // Loaded at first use by its system path, as the wizard loads it.
-void ReadVersions(int count, char** files) {
+void ReadVersions(char** files, int count) {
     using SizeFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
     using InfoFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
     using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
@@ -51,8 +72,13 @@ void ReadVersions(int count, char** files) {
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_LBUTTONUP && __argc > 1) {
-        ReadVersions(__argc - 1, __argv + 1);
+    if (message == WM_LBUTTONUP) {
+        char commandLine[8192];
+        char* files[kMaxFiles];
+        ::lstrcpynA(commandLine, ::GetCommandLineA(), static_cast<int>(sizeof(commandLine)));
+        const int count = FilesToRead(commandLine, files);
+        if (count == 0) return 0;
+        ReadVersions(files, count);
         ::SetWindowTextA(window, "done");
         return 0;
     }
@@ -76,7 +102,6 @@ void UseWizardLibraries() {
         char path[MAX_PATH];
         ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, 0, path);
         ::ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-        ::GetFileVersionInfoSizeA(path, nullptr);
         ::SysFreeString(nullptr);
         ::RegCloseKey(HKEY_CURRENT_USER);
     }
