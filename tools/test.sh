@@ -10,11 +10,13 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 for check in check-imports.sh check-manifest.sh; do
     "$ROOT/tools/$check" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
 done
-# The long checks that need no Wine run beside the Wine tests, at the lowest
+# The long checks that need no Wine run beside the x64 tests, at the lowest
 # priority: those tests mostly wait, and keep the processor whenever they
-# need it. The fuzzing of the platform-free text code ($FUZZ_SECONDS per
-# target) and the source's layout and clang-tidy findings; each reports after
-# the tests, so that a finding never hides a failing test or the reverse.
+# need it. The x86 tests, emulated, need the processor throughout and start
+# when the long checks are done. The fuzzing of the platform-free text code
+# ($FUZZ_SECONDS per target) and the source's layout and clang-tidy findings
+# report after the tests, so that a finding never hides a failing test or the
+# reverse.
 LONG_CHECKS=$(mktemp -d)
 long_check() {
     name=$1
@@ -41,13 +43,15 @@ trap cleanup EXIT INT TERM
 
 status=0
 for arch in x64 x86; do
+    if [ "$arch" = x86 ]; then
+        started=$(date +%s)
+        wait "$long_checks" || true
+        echo "The long checks ended $(($(date +%s) - started)) s after the x64 tests."
+    fi
     started=$(date +%s)
     (cd "$ROOT/build/$arch" && ctest --output-on-failure --parallel 2 "$@") || status=1
     echo "The $arch tests took $(($(date +%s) - started)) s."
 done
-started=$(date +%s)
-wait "$long_checks" || true
-echo "The long checks ended $(($(date +%s) - started)) s after the tests."
 for check in fuzz static; do
     cat "$LONG_CHECKS/$check.log"
     [ "$(cat "$LONG_CHECKS/$check.status" 2>/dev/null)" = 0 ] || status=1
