@@ -93,16 +93,15 @@ HWND frmMain::Control(ControlId id) noexcept {
     if (control != nullptr || window_ == nullptr || unloading_) return control;
     for (const ControlLayout& layout : DesignLayout()) {
         if (layout.id != id) continue;
-        if (layout.parent >= pic1 && layout.parent <= pic5 && !pagesMade_[layout.parent - pic1]) {
-            MakePage(layout.parent);
-            control = Made(id);
-        }
+        MakePage(layout.parent);
+        control = Made(id);
         break;
     }
     return control;
 }
 
 void frmMain::MakePage(ControlId panel) {
+    if (panel < pic1 || panel > pic5 || pagesMade_[panel - pic1] || window_ == nullptr || unloading_) return;
     // First, so that the page's own start-up steps find its controls made.
     pagesMade_[panel - pic1] = true;
     RunStep([&] { CreateControlsOn(panel); });
@@ -405,7 +404,7 @@ void frmMain::PrepareFileList() {
 void frmMain::ShowPage(ControlId panel) {
     HWND page = Control(panel);
     if (page == nullptr) return;
-    if (panel >= pic1 && panel <= pic5 && !pagesMade_[panel - pic1] && !unloading_) MakePage(panel);
+    MakePage(panel);
     // Only the page in front is visible: a covered page looks the same on
     // screen, but a screen reader would read its texts too. The others are
     // hidden before the new one shows, so that nothing reading the window in
@@ -651,9 +650,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnKeyCheckTimer();
             } else if (wParam == laterPagesTimer_.Id()) {
                 laterPagesTimer_.SetEnabled(false);
-                for (ControlId page : {pic2, pic3, pic4, pic5}) {
-                    if (!pagesMade_[page - pic1] && !unloading_) MakePage(page);
-                }
+                for (ControlId page : {pic2, pic3, pic4, pic5}) MakePage(page);
             }
             return 0;
         case WM_PAINT:

@@ -174,6 +174,7 @@ private:
     bool CreateControls();
     bool CreateControlsOn(ControlId parent);
     void LoadWindow();
+    // Makes a later page that has not been made, unless the window is going away.
     void MakePage(ControlId panel);
     void LoadPage(ControlId panel);
     void PrepareFileList();
