@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 #include "app/frmMain.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/TextCodec.h"
@@ -17,8 +17,8 @@ void frmMain::OnNextClick() {
         switch (step) {
             case 1:
                 WizardStep = 2;
-                SetEnabled(cmdZurück, true);
-                SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
+                controls_.SetEnabled(cmdZurück, true);
+                controls_.SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
                 CheckVersions();
                 break;
             case 2:
@@ -28,7 +28,7 @@ void frmMain::OnNextClick() {
                 StartKeyCheck();
                 WizardStep = 3;
                 if (!RepairDone) {
-                    SetEnabled(cmdWeiter, false);
+                    controls_.SetEnabled(cmdWeiter, false);
                     ::SetFocus(Control(cmdRepairMDAC));
                 }
                 ShowPage(pic3);
@@ -37,9 +37,10 @@ void frmMain::OnNextClick() {
                 if (::SendMessageA(Control(optFurtherProblems), BM_GETCHECK, 0, 0) == BST_CHECKED) {
                     LinkUrl =
                         LoadMessage(WindowsVersion == WindowsXP ? msg::XpServicePackUrl : msg::RepairInstructionsUrl);
-                    SetText(lblRepairUrl, LinkUrl);
-                    SetText(Label3, FormatPlaceholders(LoadMessage(msg::CompareFileVersions), {MdacVersionPrefix}));
-                    SetEnabled(cmdWeiter, false);
+                    controls_.SetText(lblRepairUrl, LinkUrl);
+                    controls_.SetText(Label3,
+                                      FormatPlaceholders(LoadMessage(msg::CompareFileVersions), {MdacVersionPrefix}));
+                    controls_.SetEnabled(cmdWeiter, false);
                     WizardStep = 4;
                     ShowPage(pic4);
                 } else {
@@ -70,12 +71,12 @@ void frmMain::ReportNextError(std::int32_t step, const std::wstring& description
     if (WizardStep == 3) {
         // Leave the repair page usable, whatever the failed step had changed.
         ShowPage(pic3);
-        SetVisible(cmdRepairMDAC, true);
-        SetVisible(lblHeaderExplanation2, true);
-        SetVisible(Label4, true);
-        SetEnabled(cmdZurück, true);
-        SetEnabled(cmdAbbrechen, true);
-        SetEnabled(cmdWeiter, true);
+        controls_.SetVisible(cmdRepairMDAC, true);
+        controls_.SetVisible(lblHeaderExplanation2, true);
+        controls_.SetVisible(Label4, true);
+        controls_.SetEnabled(cmdZurück, true);
+        controls_.SetEnabled(cmdAbbrechen, true);
+        controls_.SetEnabled(cmdWeiter, true);
         SetMousePointer(MousePointer::Default);
     }
 }
@@ -83,12 +84,12 @@ void frmMain::ReportNextError(std::int32_t step, const std::wstring& description
 void frmMain::ShowWelcomePage() {
     WizardStep = 1;
     ShowPage(pic1);
-    SetEnabled(cmdZurück, false);
-    SetText(cmdAbbrechen, LoadMessage(msg::CancelButton));
+    controls_.SetEnabled(cmdZurück, false);
+    controls_.SetText(cmdAbbrechen, LoadMessage(msg::CancelButton));
 }
 
 void frmMain::OnBackClick() {
-    SetEnabled(cmdWeiter, true);
+    controls_.SetEnabled(cmdWeiter, true);
     switch (WizardStep) {
         case 2:
             ShowWelcomePage();
@@ -115,10 +116,10 @@ void frmMain::OnCancelClick() {
     }
     if (RepairDone) {
         WizardStep = 5;
-        SetEnabled(cmdZurück, false);
-        SetEnabled(cmdWeiter, false);
+        controls_.SetEnabled(cmdZurück, false);
+        controls_.SetEnabled(cmdWeiter, false);
         // Back to the welcome page had made it "Cancel" again, but here it ends the program.
-        SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
+        controls_.SetText(cmdAbbrechen, LoadMessage(msg::CloseButton));
         ShowPage(pic5);
         return;
     }

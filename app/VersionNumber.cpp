@@ -1,6 +1,6 @@
 // Reading a version number; platform-free, so that it can be fuzzed anywhere.
 
-#include "app/VersionCheck.h"
+#include "app/VersionVerdict.h"
 
 #include <clocale>
 #include <cmath>

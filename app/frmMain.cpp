@@ -6,7 +6,7 @@
 #include <cstring>
 #include <exception>
 
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 #include "resources/resource.h"
 #include "ui/cTooltips.h"
 #include "winsupport/TextCodec.h"
@@ -59,12 +59,6 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, HBRUSH background)
     return ::RegisterClassExA(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-bool SameFont(const LOGFONTA& a, const LOGFONTA& b) {
-    return a.lfHeight == b.lfHeight && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
-           a.lfUnderline == b.lfUnderline && a.lfCharSet == b.lfCharSet &&
-           std::strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
-}
-
 }  // namespace
 
 frmMain::frmMain() = default;
@@ -83,53 +77,22 @@ frmMain::~frmMain() {
     }
 }
 
-HWND frmMain::Made(ControlId id) const noexcept {
-    if (id != cmdAbbrechen && (id < FirstControlId || id >= EndOfControlIds)) return nullptr;
-    return controls_[Slot(id)];
-}
-
-HWND frmMain::Control(ControlId id) noexcept {
-    HWND control = Made(id);
-    if (control != nullptr || window_ == nullptr || unloading_) return control;
-    for (const ControlLayout& layout : DesignLayout()) {
-        if (layout.id != id) continue;
-        MakePage(layout.parent);
-        control = Made(id);
-        break;
-    }
-    return control;
-}
-
-void frmMain::MakePage(ControlId panel) {
-    if (panel < pic1 || panel > pic5 || pagesMade_[panel - pic1] || window_ == nullptr || unloading_) return;
-    // First, so that the page's own start-up steps find its controls made.
-    pagesMade_[panel - pic1] = true;
-    RunStep([&] { CreateControlsOn(panel); });
-    RunStep([&] { LoadPage(panel); });
-}
-
 bool frmMain::Create() {
     if (window_ != nullptr) return true;
-    pagesMade_.fill(false);
-    unloading_ = false;
     InitializeWindow();
     if (!RegisterWindowClass(kWindowClass, &frmMain::WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)) ||
         !RegisterWindowClass(kPanelClass, &frmMain::PanelProc, nullptr)) {
         return false;
     }
-    {
-        WindowDC screen(nullptr);
-        if (screen) {
-            dpiX_ = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-            dpiY_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-        }
-    }
+    // Attached again once the window exists; until then it only knows the screen's resolution.
+    controls_.Attach(nullptr, kPanelClass, this, nullptr);
     RECT frame{0, 0, TwipsToPixelsX(kClientWidthTwips), TwipsToPixelsY(kClientHeightTwips)};
     ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
     // Explicit coordinates: CW_USEDEFAULT would take y as the show command.
     HWND window = ::CreateWindowExA(0, kWindowClass, "", kWindowStyle, 0, 0, frame.right - frame.left,
                                     frame.bottom - frame.top, nullptr, nullptr, ProgramInstance(), this);
     if (window == nullptr) return false;
+    controls_.Attach(window, kPanelClass, this, [this](ControlId panel) { LoadPage(panel); });
     if (!CreateControls()) {
         Unload();
         return false;
@@ -159,50 +122,11 @@ void frmMain::InitializeWindow() {
     ::InitCommonControls();
 }
 
-LOGFONTA frmMain::DesignFont(FontRole role) const {
-    LOGFONTA font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfWeight = FW_NORMAL;
-    int hundredthsOfPoint = 825;
-    const char* face = "MS Sans Serif";
-    switch (role) {
-        case FontRole::Bold:
-            font.lfWeight = FW_BOLD;
-            break;
-        case FontRole::Title:
-            font.lfWeight = FW_BOLD;
-            hundredthsOfPoint = 1200;
-            face = "Arial";
-            break;
-        case FontRole::Small:
-            hundredthsOfPoint = 675;
-            break;
-        default:
-            break;
-    }
-    font.lfHeight = -::MulDiv(hundredthsOfPoint, dpiY_, 7200);
-    std::strncpy(font.lfFaceName, face, LF_FACESIZE - 1);
-    return font;
-}
-
-HFONT frmMain::FontFor(const LOGFONTA& font) {
-    for (const auto& entry : fonts_) {
-        if (SameFont(entry.first, font)) return entry.second.get();
-    }
-    UniqueFont created(::CreateFontIndirectA(&font));
-    if (!created) return nullptr;
-    HFONT handle = created.get();
-    fonts_.emplace_back(font, std::move(created));
-    return handle;
-}
-
 bool frmMain::CreateControls() {
     // The button bar, the page panels and the welcome page; the other pages
     // are made when first needed, or in the first idle moment after the
     // window shows.
-    pagesMade_[0] = true;
-    if (!CreateControlsOn(static_cast<ControlId>(0)) || !CreateControlsOn(pic1)) return false;
+    if (!controls_.MakeFirst(pic1)) return false;
     ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
@@ -210,97 +134,7 @@ bool frmMain::CreateControls() {
     return true;
 }
 
-// The controls laid out on one parent (0: the window), in the table's order,
-// which is their z-order and tab order.
-bool frmMain::CreateControlsOn(ControlId parent) {
-    const HINSTANCE instance = ProgramInstance();
-    for (const ControlLayout& layout : DesignLayout()) {
-        if (layout.parent != parent) continue;
-        HWND parentWindow = layout.parent == 0 ? window_ : Made(layout.parent);
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-        if (layout.visible) style |= WS_VISIBLE;
-        if (!layout.enabled) style |= WS_DISABLED;
-        DWORD exStyle = 0;
-        const char* className = WC_STATICA;
-        switch (layout.kind) {
-            case ControlKind::Panel:
-                className = kPanelClass;
-                style |= WS_CLIPCHILDREN;
-                break;
-            case ControlKind::Button:
-                className = WC_BUTTONA;
-                style |= WS_TABSTOP | (layout.id == cmdWeiter ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-                break;
-            case ControlKind::Option:
-                className = WC_BUTTONA;
-                style |= WS_TABSTOP | BS_AUTORADIOBUTTON | (layout.id == optResolved ? WS_GROUP : 0);
-                break;
-            case ControlKind::Label:
-                // SS_NOTIFY: labels take the mouse themselves instead of passing it to the page.
-                style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
-                break;
-            case ControlKind::Icon:
-                style |= SS_ICON | SS_CENTERIMAGE;
-                break;
-            case ControlKind::Picture:
-                style |= SS_BITMAP;
-                break;
-            case ControlKind::ProgressBar:
-                className = PROGRESS_CLASSA;
-                break;
-            case ControlKind::ListView:
-                className = WC_LISTVIEWA;
-                // The window owns the image list; the list view only borrows it.
-                style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
-                exStyle |= WS_EX_CLIENTEDGE;
-                break;
-        }
-        HWND control =
-            ::CreateWindowExA(exStyle, className, "", style, TwipsToPixelsX(layout.left), TwipsToPixelsY(layout.top),
-                              TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height), parentWindow,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
-                              layout.kind == ControlKind::Panel ? this : nullptr);
-        if (control == nullptr) return false;
-        controls_[Slot(layout.id)] = control;
-
-        if (layout.font != FontRole::None) {
-            controlFonts_[Slot(layout.id)] = DesignFont(layout.font);
-            ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(controlFonts_[Slot(layout.id)])),
-                           FALSE);
-        }
-        if (layout.kind == ControlKind::Icon && layout.image != 0) {
-            // Icons keep their natural pixel size; the control centres them.
-            const int size = layout.width >= 480 ? 32 : 16;
-            UniqueIcon icon(
-                static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_ICON, size, size, 0)));
-            if (icon) {
-                ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
-                ::SetWindowPos(control, nullptr, 0, 0, TwipsToPixelsX(layout.width), TwipsToPixelsY(layout.height),
-                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-                icons_.push_back(std::move(icon));
-            }
-        }
-        if (layout.kind == ControlKind::Picture && layout.image != 0) {
-            welcomePicture_.reset(
-                static_cast<HBITMAP>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)));
-            if (welcomePicture_) {
-                ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(welcomePicture_.get()));
-            }
-        }
-    }
-
-    InstallHoverHandlers(parent);
-    return true;
-}
-
 void frmMain::LoadWindow() {
-    RunStep([&] {
-        for (const ControlLayout& layout : DesignLayout()) {
-            if (layout.font != FontRole::None && (layout.parent == 0 || layout.parent == pic1))
-                SetControlFontFace(layout.id, "Tahoma");
-        }
-    });
-    RunStep([&] { SetControlFontFace(lblWillkommen, "Arial"); });
     RunStep([&] { SystemDirectory = GetSystemDirectoryText(); });
     RunStep([&] { WindowsVersion = GetWindowsVersionKind(); });
     RunStep([&] {
@@ -308,103 +142,52 @@ void frmMain::LoadWindow() {
         if (screen && ::GetDeviceCaps(screen.get(), LOGPIXELSX) < 100) SmallFonts = true;
     });
     RunStep([&] {
-        if (SmallFonts) MoveTo(imgBigPicture, -400, 0);
+        if (SmallFonts) controls_.MoveTo(imgBigPicture, -400, 0);
     });
     RunStep([&] { CreateTooltipObject(); });
     WizardStep = 1;
-
     RunStep([&] { ::SetWindowTextA(window_, ToAnsi(LoadMessage(msg::ProgramTitle)).c_str()); });
-    const std::pair<ControlId, int> texts[] = {
-        {lblWillkommen, msg::WelcomeTitle},
-        {cmdAbbrechen, msg::CancelButton},
-        {cmdWeiter, msg::NextButton},
-        {cmdZurück, msg::BackButton},
-    };
-    for (const auto& [id, message] : texts)
-        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-    RunStep(
-        [&] { SetText(Label10, LoadMessage(msg::WelcomeIntro) + L"\r\r\r\r" + LoadMessage(msg::WelcomeContinue)); });
+    LoadPage(kWindowLevel);
+    LoadPage(pic1);
     ShowPage(pic1);
 }
 
-// A later page's share of the start-up, done when the page is first needed:
-// its controls are in their start-up state before anything reads or changes them.
+// Texts and watched labels from the design; what the design cannot say.
+// A later page's share runs when it is made: its controls are in their
+// start-up state before anything reads or changes them.
 void frmMain::LoadPage(ControlId panel) {
-    RunStep([&] {
-        for (const ControlLayout& layout : DesignLayout()) {
-            if (layout.font != FontRole::None && layout.parent == panel) SetControlFontFace(layout.id, "Tahoma");
-        }
-    });
-    std::vector<std::pair<ControlId, int>> texts;
+    for (const ControlLayout& layout : DesignLayout()) {
+        if (layout.parent != panel) continue;
+        if (layout.caption != 0) RunStep([&] { controls_.SetText(layout.id, LoadMessage(layout.caption)); });
+        if (layout.kind == ControlKind::Label && (layout.traits & (kLink | kClearsHover)) != 0)
+            RunStep([&] { links_.Watch(controls_.Made(layout.id), (layout.traits & kLink) != 0); });
+    }
     switch (panel) {
-        case pic2:
-            texts = {{Label19, msg::Step1Heading}, {lblHeaderExplanation1, msg::VersionsDetected}};
+        case pic1:
+            RunStep([&] {
+                controls_.SetText(Label10,
+                                  LoadMessage(msg::WelcomeIntro) + L"\r\r\r\r" + LoadMessage(msg::WelcomeContinue));
+            });
             break;
         case pic3:
-            RunStep([&] { ::SendMessageA(Made(optResolved), BM_SETCHECK, BST_CHECKED, 0); });
+            RunStep([&] { ::SendMessageA(controls_.Made(optResolved), BM_SETCHECK, BST_CHECKED, 0); });
             RunStep([&] {
-                SetText(Label1, FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)}));
+                controls_.SetText(Label1,
+                                  FormatPlaceholders(LoadMessage(msg::ClickButton), {LoadMessage(msg::RepairButton)}));
             });
-            texts = {{Label6, msg::Step2Heading},
-                     {lblHeaderExplanation2, msg::ShouldVerifyFiles},
-                     {cmdRepairMDAC, msg::RepairButton},
-                     {Label2, msg::CheckProgramWorks},
-                     {Label16, msg::ProblemsResolvedQuestion},
-                     {optResolved, msg::AnswerResolved},
-                     {optFurtherProblems, msg::AnswerStillProblems}};
             break;
         case pic4:
             RunStep([&] { PrepareFileList(); });
-            texts = {{Label5, msg::Step3Heading}, {lblExplanation3, msg::IdentifyOldFiles}};
-            break;
-        case pic5:
-            texts = {{lblHeader4, msg::ProblemResolvedHeading}, {Label14, msg::FarewellText}};
             break;
         default:
             break;
     }
-    for (const auto& [id, message] : texts)
-        RunStep([&, id = id, message = message] { SetText(id, LoadMessage(message)); });
-}
-
-// The file list's columns, images and extended styles, in place before the
-// list is first filled.
-void frmMain::PrepareFileList() {
-    HWND list = Made(lvwMDACFiles);
-    if (list == nullptr) return;
-    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
-    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
-    // with a few pixels to spare for other renderings of Tahoma; the list
-    // scrolls sideways to show the path.
-    const std::pair<int, int> columns[] = {
-        {msg::FileNameCaption, 1740}, {msg::FileVersionCaption, 1170}, {msg::PathCaption, 5700}};
-    int index = 0;
-    for (const auto& [caption, widthTwips] : columns) {
-        std::string text = ToAnsi(LoadMessage(caption));
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = text.data();
-        column.cx = TwipsToPixelsX(widthTwips);
-        column.iSubItem = index;
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-        ++index;
-    }
-    // imlMDACFiles: the check mark and the warning sign, silver shown transparent.
-    fileListImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
-    UniqueBitmap strip(static_cast<HBITMAP>(
-        ::LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDB_LIST_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (fileListImages_ && strip) {
-        ::ImageList_AddMasked(fileListImages_.get(), strip.get(), RGB(192, 192, 192));
-        ::SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fileListImages_.get()));
-    }
-    const auto style = ::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
-    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
 }
 
 void frmMain::ShowPage(ControlId panel) {
     HWND page = Control(panel);
     if (page == nullptr) return;
-    MakePage(panel);
+    controls_.MakePage(panel);
     // Only the page in front is visible: a covered page looks the same on
     // screen, but a screen reader would read its texts too. The others are
     // hidden before the new one shows, so that nothing reading the window in
@@ -453,71 +236,6 @@ void frmMain::PressCancel() {
     if (cancelButton != nullptr && ::IsWindowEnabled(cancelButton)) OnCancelClick();
 }
 
-// ---- control helpers --------------------------------------------------------------
-
-void frmMain::SetText(ControlId id, const std::wstring& text) {
-    HWND control = Control(id);
-    if (control == nullptr) return;
-    ::SetWindowTextA(control, ToAnsi(text).c_str());
-    if (id == lblDownloadMDAC || id == lblRepairUrl) {
-        // Link labels grow with the address they show.
-        WindowDC dc(control);
-        if (!dc) return;
-        SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
-        const std::string ansi = ToAnsi(text);
-        RECT extent{};
-        if (::DrawTextA(dc.get(), ansi.c_str(), static_cast<int>(ansi.size()), &extent,
-                        DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) != 0) {
-            RECT bounds{};
-            ::GetWindowRect(control, &bounds);
-            ::SetWindowPos(control, nullptr, 0, 0, extent.right - extent.left + 4, bounds.bottom - bounds.top,
-                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-    }
-}
-
-void frmMain::SetVisible(ControlId id, bool visible) {
-    if (HWND control = Control(id)) ::ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
-}
-
-void frmMain::SetEnabled(ControlId id, bool enabled) {
-    if (HWND control = Control(id)) ::EnableWindow(control, enabled ? TRUE : FALSE);
-}
-
-void frmMain::MoveTo(ControlId id, int leftTwips, int topTwips) {
-    if (HWND control = Control(id)) {
-        ::SetWindowPos(control, nullptr, TwipsToPixelsX(leftTwips), TwipsToPixelsY(topTwips), 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-void frmMain::MoveTop(ControlId id, int topTwips) {
-    HWND control = Control(id);
-    if (control == nullptr) return;
-    RECT bounds{};
-    ::GetWindowRect(control, &bounds);
-    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
-    ::SetWindowPos(control, nullptr, bounds.left, TwipsToPixelsY(topTwips), 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool frmMain::IsShown(ControlId id) {
-    HWND control = Control(id);
-    return control != nullptr && (::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void frmMain::SetControlFontFace(ControlId id, const char* face) {
-    HWND control = Control(id);
-    if (control == nullptr) return;
-    LOGFONTA font = controlFonts_[Slot(id)];
-    std::memset(font.lfFaceName, 0, sizeof(font.lfFaceName));
-    std::strncpy(font.lfFaceName, face, LF_FACESIZE - 1);
-    HFONT handle = FontFor(font);
-    if (handle == nullptr) return;  // keeps its font
-    controlFonts_[Slot(id)] = font;
-    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
-}
-
 void frmMain::SetMousePointer(MousePointer pointer) {
     mousePointer_ = pointer;
     POINT cursor{};
@@ -527,27 +245,6 @@ void frmMain::SetMousePointer(MousePointer pointer) {
             ::SendMessageA(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         }
     }
-}
-
-const ControlLayout* frmMain::LayoutOf(HWND control) const {
-    if (control == nullptr) return nullptr;
-    const int id = ::GetDlgCtrlID(control);
-    for (const ControlLayout& layout : DesignLayout()) {
-        if (layout.id == id && Made(layout.id) == control) return &layout;
-    }
-    return nullptr;
-}
-
-bool frmMain::IsLinkLabel(HWND control) const {
-    return control != nullptr && (control == Made(lblDownloadMDAC) || control == Made(lblRepairUrl));
-}
-
-bool frmMain::IsOnWhiteBackground(HWND control) const {
-    const ControlLayout* layout = LayoutOf(control);
-    if (layout == nullptr) return false;
-    if (layout->parent == pic1) return true;
-    // Headings and their explanation lines sit in the white band of pages 2 to 5.
-    return layout->parent >= pic2 && layout->parent <= pic5 && layout->top < 720 && layout->kind == ControlKind::Label;
 }
 
 // ---- window procedures --------------------------------------------------------------
@@ -563,7 +260,7 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, L
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         self->window_ = nullptr;
-        self->controls_.fill(nullptr);
+        self->controls_.Forget();
         self->ShellExecuteTimer.Detach();
         self->tmrTooltipRemoveCheck.Detach();
         self->laterPagesTimer_.Detach();
@@ -590,7 +287,7 @@ LRESULT CALLBACK frmMain::PanelProc(HWND window, UINT message, WPARAM wParam, LP
             return 0;
         case WM_MOUSEMOVE:
             // Of the pages only the version page takes the underline away.
-            if (window == self->Control(pic2)) self->HoverOff();
+            if (self->controls_.Has(window, kClearsHover)) self->links_.HoverOff();
             return 0;
         default: {
             LRESULT result = 0;
@@ -608,7 +305,7 @@ bool frmMain::HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
             return true;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->hwndFrom == Made(lvwMDACFiles) && header->code == LVN_COLUMNCLICK) {
+            if (header->hwndFrom == controls_.Made(lvwMDACFiles) && header->code == LVN_COLUMNCLICK) {
                 OnFileListColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
             }
             result = 0;
@@ -618,8 +315,8 @@ bool frmMain::HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
         case WM_CTLCOLORBTN: {
             HDC dc = reinterpret_cast<HDC>(wParam);
             HWND control = reinterpret_cast<HWND>(lParam);
-            const bool white = IsOnWhiteBackground(control);
-            ::SetTextColor(dc, IsLinkLabel(control) ? RGB(0, 0, 255) : ::GetSysColor(COLOR_BTNTEXT));
+            const bool white = controls_.Has(control, kOnWhite);
+            ::SetTextColor(dc, controls_.Has(control, kLink) ? RGB(0, 0, 255) : ::GetSysColor(COLOR_BTNTEXT));
             ::SetBkColor(dc, white ? RGB(255, 255, 255) : ::GetSysColor(COLOR_BTNFACE));
             // Stock and system-colour brushes are not owned by the program.
             result = reinterpret_cast<LRESULT>(white ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))
@@ -637,11 +334,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case DM_GETDEFID: {
             // Enter clicks the push button that has the focus, otherwise Next.
-            HWND focus = ::GetFocus();
-            const int focusId = focus != nullptr && ::IsChild(window_, focus) ? ::GetDlgCtrlID(focus) : 0;
-            const bool focusIsButton =
-                focusId == cmdZurück || focusId == cmdWeiter || focusId == cmdAbbrechen || focusId == cmdRepairMDAC;
-            return MAKELRESULT(focusIsButton ? focusId : cmdWeiter, DC_HASDEFID);
+            const ControlLayout* focus = controls_.LayoutOf(::GetFocus());
+            const bool focusIsButton = focus != nullptr && focus->kind == ControlKind::Button;
+            return MAKELRESULT(focusIsButton ? focus->id : cmdWeiter, DC_HASDEFID);
         }
         case WM_TIMER:
             if (wParam == ShellExecuteTimer.Id()) {
@@ -650,7 +345,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 OnKeyCheckTimer();
             } else if (wParam == laterPagesTimer_.Id()) {
                 laterPagesTimer_.SetEnabled(false);
-                for (ControlId page : {pic2, pic3, pic4, pic5}) MakePage(page);
+                for (ControlId page : {pic2, pic3, pic4, pic5}) controls_.MakePage(page);
             }
             return 0;
         case WM_PAINT:
@@ -661,10 +356,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
                 return TRUE;
             }
-            if (LOWORD(lParam) == HTCLIENT && SetLinkCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
+            if (LOWORD(lParam) == HTCLIENT && links_.SetCursorOver(reinterpret_cast<HWND>(wParam))) return TRUE;
             break;
         case WM_MOUSEMOVE:
-            HoverOff();
+            links_.HoverOff();
             return 0;
         case WM_SYSCOMMAND:
             // The close box, the system menu's Close and Alt+F4 all arrive as SC_CLOSE.
@@ -686,7 +381,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam) Unload();
             return 0;
         case WM_DESTROY:
-            unloading_ = true;  // no page is made for a window that is going away
+            controls_.StopMaking();  // no page is made for a window that is going away
             UnloadWindow();
             return 0;
         default:
@@ -748,7 +443,7 @@ void frmMain::PaintPanel(HWND panel) {
     if (dc == nullptr) return;
     RECT client{};
     ::GetClientRect(panel, &client);
-    const bool welcome = panel == Control(pic1);
+    const bool welcome = controls_.Has(panel, kOnWhite);
     ::FillRect(dc, &client,
                welcome ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)) : ::GetSysColorBrush(COLOR_BTNFACE));
     if (!welcome) {

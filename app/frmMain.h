@@ -11,84 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include "app/ControlLayout.h"
+#include "app/WizardControls.h"
 #include "repair/ComponentCatalogue.h"
-#include "winsupport/Handles.h"
+#include "resources/resource.h"
+#include "ui/FileListView.h"
+#include "ui/LinkLabels.h"
 #include "winsupport/WindowTimer.h"
 
 class cTooltips;
-
-// Child control ids. Cancel is IDCANCEL so that Esc reaches it through the
-// dialog manager; the order is the creation order (and so the z-order).
-enum ControlId : int {
-    cmdAbbrechen = IDCANCEL,
-    FirstControlId = 1000,
-    cmdZurück = FirstControlId,
-    cmdWeiter,
-    pic1,
-    pic2,
-    pic3,
-    pic4,
-    pic5,
-    // welcome page
-    lblWillkommen,
-    Label10,
-    Label11,
-    imgBigPicture,
-    // version check page
-    Label19,
-    lblHeaderExplanation1,
-    lblMDACVerHeader,
-    lblDownloadMDAC,
-    lblVersionsContinue,
-    lblMDACVerDescr,
-    imgMDACVerOK,
-    imgMDACVerProb,
-    lblJetVerHeader,
-    lblJetVerDescr,
-    imgJetVerOK,
-    imgJetVerProb,
-    // repair page
-    Label6,
-    lblHeaderExplanation2,
-    imgRepairing,
-    imgDownArrow,
-    cmdRepairMDAC,
-    Label1,
-    ProgressBar1,
-    Label16,
-    Label2,
-    optResolved,
-    optFurtherProblems,
-    Label4,
-    // file version page
-    Label5,
-    lblExplanation3,
-    lvwMDACFiles,
-    Label3,
-    lblRepairUrl,
-    // final page
-    lblHeader4,
-    Label14,
-    EndOfControlIds
-};
-
-enum class ControlKind { Panel, Button, Label, Option, Icon, Picture, ProgressBar, ListView };
-enum class FontRole { None, Normal, Bold, Title, Small };
-
-// One control as laid out at design time, in twips relative to its parent.
-struct ControlLayout {
-    ControlId id;
-    const char* name;
-    ControlKind kind;
-    ControlId parent;  // 0: the window itself
-    int left, top, width, height;
-    FontRole font;
-    bool visible;
-    bool enabled;
-    int image;  // resource id of an icon or bitmap, 0 if none
-};
-
-const std::vector<ControlLayout>& DesignLayout();
 
 enum class MousePointer { Default, Hourglass };
 
@@ -113,11 +44,11 @@ public:
     bool IsLoaded() const noexcept { return window_ != nullptr; }
     // A control of a page that has not been made yet is made, with the rest
     // of its page, on first use: start-up makes the welcome page only.
-    HWND Control(ControlId id) noexcept;
+    HWND Control(ControlId id) noexcept { return controls_.Get(id); }
     // The window's tooltip object, from start-up until the window is unloaded.
     const cTooltips* Tooltips() const noexcept { return tooltips_.get(); }
-    int TwipsToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
-    int TwipsToPixelsY(int twips) const noexcept { return ::MulDiv(twips, dpiY_, 1440); }
+    int TwipsToPixelsX(int twips) const noexcept { return controls_.ToPixelsX(twips); }
+    int TwipsToPixelsY(int twips) const noexcept { return controls_.ToPixelsY(twips); }
 
     // Page controller
     void OnNextClick();
@@ -172,14 +103,10 @@ private:
 
     void InitializeWindow();
     bool CreateControls();
-    bool CreateControlsOn(ControlId parent);
     void LoadWindow();
-    // Makes a later page that has not been made, unless the window is going away.
-    void MakePage(ControlId panel);
+    // A page's share of the start-up, done when the page is made.
     void LoadPage(ControlId panel);
     void PrepareFileList();
-    // The control if it has been made, without making its page.
-    HWND Made(ControlId id) const noexcept;
     void UnloadWindow();
 
     void OnCommand(int id, int code);
@@ -190,62 +117,22 @@ private:
     void RequestClose(int reason);
 
     // Hover help and tooltip
-    void InstallHoverHandlers(ControlId panel);
-    static LRESULT CALLBACK HoverLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                           DWORD_PTR form);
-    bool IsUnderlined(HWND label) const;
-    void SetUnderline(HWND label, bool underline);
-    void HoverOn(HWND label);
-    void HoverOff();
     void OnLinkClick(ControlId id);
-    bool SetLinkCursor(HWND under);
     void CreateTooltipObject();
     void ReleaseTooltipObject();
     void SetRepairPageTooltipTitle();
     void StartKeyCheck();
     void OnKeyCheckTimer();
 
-    // Control helpers
-    void SetText(ControlId id, const std::wstring& text);
-    void SetVisible(ControlId id, bool visible);
-    void SetEnabled(ControlId id, bool enabled);
-    void MoveTo(ControlId id, int leftTwips, int topTwips);
-    void MoveTop(ControlId id, int topTwips);
-    // The control's own visible flag, whatever its page's place in the z-order.
-    bool IsShown(ControlId id);
-    void SetControlFontFace(ControlId id, const char* face);
     void SetMousePointer(MousePointer pointer);
-    HFONT FontFor(const LOGFONTA& font);
-    LOGFONTA DesignFont(FontRole role) const;
-    const ControlLayout* LayoutOf(HWND control) const;
-    bool IsOnWhiteBackground(HWND control) const;
-    bool IsLinkLabel(HWND control) const;
-
-    // Cancel's id lies outside the contiguous range; it takes the last slot.
-    static constexpr size_t kSlotCount = EndOfControlIds - FirstControlId + 1;
-    static size_t Slot(ControlId id) noexcept {
-        return id == cmdAbbrechen ? kSlotCount - 1 : static_cast<size_t>(id - FirstControlId);
-    }
-
-    void SortFileList();
 
     HWND window_ = nullptr;
-    std::array<HWND, kSlotCount> controls_{};
-    std::array<bool, 5> pagesMade_{};  // pic1 to pic5
+    WizardControls controls_;
     // Makes the later pages in the first moment the shown window is idle, so
     // that neither the start-up nor the first Next waits for them.
     WindowTimer laterPagesTimer_{3, 100};
-    bool unloading_ = false;
-    UniqueImageList fileListImages_;  // imlMDACFiles
-    UniqueCursor linkCursor_;
+    LinkLabels links_{HoverLabel, IDC_LINK_HAND};
+    FileListView fileList_;
     std::unique_ptr<cTooltips> tooltips_;
-    int fileListSortKey_ = 0;
-    bool fileListSorted_ = false;
-    std::array<LOGFONTA, kSlotCount> controlFonts_{};
-    std::vector<std::pair<LOGFONTA, UniqueFont>> fonts_;
-    std::vector<UniqueIcon> icons_;
-    UniqueBitmap welcomePicture_;
-    int dpiX_ = 96;
-    int dpiY_ = 96;
     MousePointer mousePointer_ = MousePointer::Default;
 };

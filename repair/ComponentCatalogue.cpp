@@ -1,17 +1,21 @@
 // The 31 MDAC and Jet component files: where they live, what version they
 // have, and how the repair run and the file list treat each.
 
+#include "repair/ComponentCatalogue.h"
+
 #include <windows.h>
 
-#include "app/MessageCatalogue.h"
-#include "app/frmMain.h"
+#include <iterator>
+#include <utility>
+
+#include "repair/PatternMatch.h"
 #include "winsupport/DecimalText.h"
+#include "winsupport/DllSearch.h"
+#include "winsupport/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
 namespace {
-
-constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
 
 enum class Base { CommonFiles, System };
 
@@ -58,24 +62,16 @@ constexpr CatalogueRow kCatalogue[] = {
     {Base::System, L"\\msjetoledb40.dll", false, true},
 };
 
-std::wstring TextAfterLastBackslash(const std::wstring& path) {
+}  // namespace
+
+std::wstring FileNameOf(const std::wstring& path) {
     const auto separator = path.find_last_of(L'\\');
     return separator == std::wstring::npos ? path : path.substr(separator + 1);
 }
 
-}  // namespace
-
-std::wstring frmMain::GetFile03(const std::wstring& path) {
-    return TextAfterLastBackslash(path);
-}
-
-std::wstring frmMain::GetFile(const std::wstring& path) {
-    return TextAfterLastBackslash(path);
-}
-
-ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
+ComponentFile ReadComponentFile(const std::wstring& path) {
     ComponentFile entry;
-    entry.FileName = GetFile03(path);
+    entry.FileName = FileNameOf(path);
     VS_FIXEDFILEINFO info{};
     if (ReadFixedFileInfo(path, info)) {
         entry.VersionMajor = HIWORD(info.dwFileVersionMS);
@@ -91,19 +87,25 @@ ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
     return entry;
 }
 
-void frmMain::BuildComponentCatalogue() {
-    ComponentFiles.assign(std::size(kCatalogue), ComponentFile{});
-    const std::wstring commonFiles = GetSpecialFolderPath(kCommonProgramFiles);
-    if (commonFiles.empty()) {
-        // The build goes on with root-relative paths once the user has read this.
-        ::MessageBoxA(window_, ToAnsi(LoadMessage(msg::IdentifyOldFiles)).c_str(),
-                      ToAnsi(LoadMessage(msg::ProgramTitle)).c_str(), MB_OK);
+ComponentFileTable BuildCatalogue(const std::wstring& commonFiles, const std::wstring& systemDirectory) {
+    ComponentFileTable table;
+    table.reserve(std::size(kCatalogue));
+    for (const CatalogueRow& row : kCatalogue) {
+        ComponentFile entry =
+            ReadComponentFile((row.base == Base::CommonFiles ? commonFiles : systemDirectory) + row.appended);
+        entry.SkipRegistration = row.skipRegistration;
+        entry.HideFromList = row.hideFromList;
+        table.push_back(std::move(entry));
     }
-    for (size_t index = 0; index < std::size(kCatalogue); ++index) {
-        const CatalogueRow& row = kCatalogue[index];
-        const std::wstring& base = row.base == Base::CommonFiles ? commonFiles : SystemDirectory;
-        ComponentFiles[index] = ReadComponentFile(base + row.appended);
-        ComponentFiles[index].SkipRegistration = row.skipRegistration;
-        ComponentFiles[index].HideFromList = row.hideFromList;
-    }
+    return table;
+}
+
+bool IsRegisteredByRun(const ComponentFile& entry) {
+    // A missing file's "path" is message 102's text; it is never loaded.
+    return !entry.SkipRegistration && IsAbsolutePath(ToAnsi(entry.FilePath));
+}
+
+bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix) {
+    // A row without a version belongs to no MDAC, though the pattern of an empty prefix matches it.
+    return entry.FileVersion != kNoFileVersion && MatchesPattern(entry.FileVersion, mdacVersionPrefix + L"*");
 }

@@ -1,5 +1,6 @@
 #pragma once
-// One component file of the repair catalogue and what was learned about it.
+// The 31 MDAC and Jet component files: where they live, what version they
+// have, and how the repair run and the file list treat each.
 
 #include <cstdint>
 #include <string>
@@ -20,3 +21,19 @@ struct ComponentFile {
 };
 
 using ComponentFileTable = std::vector<ComponentFile>;
+
+// The catalogue with every file's version read; paths start at the common
+// files folder or the system directory (root-relative when one is empty).
+ComponentFileTable BuildCatalogue(const std::wstring& commonFiles, const std::wstring& systemDirectory);
+// One file's entry: its name, and its path and version text if its version
+// can be read, otherwise message 102 and kNoFileVersion.
+ComponentFile ReadComponentFile(const std::wstring& path);
+// The text after the last backslash, or the whole path without one.
+std::wstring FileNameOf(const std::wstring& path);
+
+// Whether the repair run registers the entry: a file found with its version,
+// and not one of the files that are never registered.
+bool IsRegisteredByRun(const ComponentFile& entry);
+// Whether the file list marks the entry as part of the installed MDAC: its
+// version starts with the MDAC version prefix.
+bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix);

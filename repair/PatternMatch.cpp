@@ -1,4 +1,4 @@
-#include "repair/FileVersionList.h"
+#include "repair/PatternMatch.h"
 
 #include <vector>
 

@@ -1,20 +1,13 @@
-// The re-registration run behind the repair button: every catalogue entry is
-// shown and counted, and all but the marked ones are registered again.
+#include "repair/RepairRun.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdint>
 #include <cwctype>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "app/MessageCatalogue.h"
-#include "app/frmMain.h"
-#include "repair/RegistrationWorker.h"
-#include "repair/modDLLRegister.h"
 #include "winsupport/DllSearch.h"
+#include "winsupport/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -41,8 +34,30 @@ std::wstring HexCode(unsigned long code) {
     return text;
 }
 
-// Why a registration failed, in the user's words: the system's text for the
-// error or HRESULT with its code, or what became of the process it ran in.
+}  // namespace
+
+std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, RegistrationWorker& worker,
+                                    RepairProgress& progress) {
+    std::vector<EntryOutcome> outcomes;
+    outcomes.reserve(catalogue.size());
+    for (const ComponentFile& entry : catalogue) {
+        progress.ShowEntry(entry);
+        EntryOutcome outcome;
+        // A file whose path is not usable fails with the reason.
+        if (IsRegisteredByRun(entry)) {
+            outcome.attempted = true;
+            const ShortPath shortPath = ShortPathOf(ToAnsi(entry.FilePath));
+            outcome.registration = IsAbsolutePath(shortPath.path)
+                                       ? worker.Register(shortPath.path, "DllRegisterServer")
+                                       : RegistrationOutcome{RegistrationOutcome::Kind::LoadFailed, shortPath.error};
+        }
+        outcomes.push_back(outcome);
+        progress.Step(outcomes.size());
+        if (!progress.KeepAlive()) break;
+    }
+    return outcomes;
+}
+
 std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstring& fileName) {
     using Kind = RegistrationOutcome::Kind;
     switch (outcome.kind) {
@@ -62,81 +77,15 @@ std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstrin
     }
 }
 
-using FailedRegistrations = std::vector<std::pair<std::wstring, RegistrationOutcome>>;
-
-// One box for the whole run, whatever the number of failed files.
-std::wstring FailureReport(const FailedRegistrations& failures) {
+std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes) {
     std::wstring text;
-    for (const auto& [fileName, outcome] : failures) {
+    for (size_t index = 0; index < outcomes.size() && index < catalogue.size(); ++index) {
+        const EntryOutcome& outcome = outcomes[index];
+        if (!outcome.attempted || !outcome.registration.Failed()) continue;
+        const std::wstring fileName = FileNameOf(catalogue[index].FilePath);
         if (!text.empty()) text += L"\n\n";
         text += FormatPlaceholders(LoadMessage(msg::CouldNotRegister), {fileName}) + L"\n" +
-                FailureReason(outcome, fileName);
+                FailureReason(outcome.registration, fileName);
     }
     return text;
-}
-
-}  // namespace
-
-void frmMain::OnRepairClick() {
-    SetVisible(cmdRepairMDAC, false);
-    SetEnabled(cmdAbbrechen, false);
-    SetEnabled(cmdZurück, false);
-    SetEnabled(cmdWeiter, false);
-    SetVisible(imgRepairing, true);
-    SetVisible(Label2, true);
-    SetText(Label1, std::wstring(13, L' ') + LoadMessage(msg::VerifyingFiles));
-    SetVisible(imgDownArrow, false);
-    SetMousePointer(MousePointer::Hourglass);
-    RegistrationWorker worker;
-    worker.StartEarly();
-    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    ProcessPendingMessages();
-    if (window_ == nullptr) return;
-
-    HWND progress = Control(ProgressBar1);
-    SetVisible(ProgressBar1, true);
-    const size_t count = ComponentFiles.size();
-    ::SendMessageA(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
-    FailedRegistrations failures;
-    for (size_t index = 0; index < count; ++index) {
-        // A copy: the message processing below runs other handlers.
-        const ComponentFile entry = ComponentFiles[index];
-        const std::wstring fileName = GetFile(entry.FilePath);
-        SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
-        ::Sleep(50);
-        const std::string longPath = ToAnsi(entry.FilePath);
-        // A file that is missing or has no version has no path to load; one
-        // whose path is not usable fails with the reason.
-        if (!entry.SkipRegistration && IsAbsolutePath(longPath)) {
-            const ShortPath shortPath = ShortPathOf(longPath);
-            const RegistrationOutcome outcome =
-                IsAbsolutePath(shortPath.path)
-                    ? worker.Register(shortPath.path, "DllRegisterServer")
-                    : RegistrationOutcome{RegistrationOutcome::Kind::LoadFailed, shortPath.error};
-            if (window_ == nullptr) return;
-            if (outcome.Failed()) failures.emplace_back(fileName, outcome);
-        }
-        ::SendMessageA(progress, PBM_SETPOS, static_cast<WPARAM>(index + 1), 0);
-        ProcessPendingMessages();
-        if (window_ == nullptr) return;
-        ::Sleep(150);
-    }
-
-    SetVisible(imgRepairing, false);
-    SetText(Label1, LoadMessage(msg::RepairFinished));
-    SetVisible(Label2, false);
-    SetVisible(Label16, true);
-    SetVisible(ProgressBar1, false);
-    SetVisible(optResolved, true);
-    SetVisible(optFurtherProblems, true);
-    SetMousePointer(MousePointer::Default);
-    RepairDone = true;
-    SetEnabled(cmdWeiter, true);
-    SetEnabled(cmdZurück, true);
-    SetEnabled(cmdAbbrechen, true);
-    ::SetFocus(Control(cmdWeiter));
-    if (failures.empty()) return;
-    ::MessageBoxW(window_, FailureReport(failures).c_str(), LoadMessage(msg::ProgramTitle).c_str(), MB_OK);
-    // The window, reactivated, would otherwise keep the focus itself.
-    if (window_ != nullptr) ::SetFocus(Control(cmdWeiter));
 }

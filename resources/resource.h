@@ -1,6 +1,6 @@
 #pragma once
 // Resource ids. Message ids of the string table are the message numbers
-// themselves (see app/MessageCatalogue.h).
+// themselves (see winsupport/MessageCatalogue.h).
 
 #define IDI_APPLICATION_ICON 1
 #define IDB_WELCOME 101

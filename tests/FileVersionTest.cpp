@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 #include "tests/WizardHarness.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "repair/FileVersionList.h"
+#include "repair/PatternMatch.h"
 
 namespace {
 

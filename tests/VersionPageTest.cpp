@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/VersionCheck.h"
+#include "app/VersionVerdict.h"
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 #include "winsupport/DecimalText.h"
 #include "winsupport/DllSearch.h"
 #include "winsupport/TextCodec.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "repair/FileVersionList.h"
+#include "repair/PatternMatch.h"
 #include "tests/fuzz/FuzzText.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/VersionCheck.h"
+#include "app/VersionVerdict.h"
 #include "tests/fuzz/FuzzText.h"
 
 namespace {

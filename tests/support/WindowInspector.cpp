@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frmMain.h"
+#include "app/ControlLayout.h"
 #include "winsupport/Handles.h"
 
 namespace {

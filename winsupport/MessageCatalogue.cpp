@@ -1,4 +1,4 @@
-#include "app/MessageCatalogue.h"
+#include "winsupport/MessageCatalogue.h"
 
 #include <windows.h>
 

@@ -1,0 +1,67 @@
+// The file version page and the component catalogue behind it: one row per
+// listed component with its version, its path and an icon that says whether
+// the version belongs to the installed MDAC.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/frmMain.h"
+#include "winsupport/MessageCatalogue.h"
+#include "winsupport/TextCodec.h"
+#include "winsupport/modAPI.h"
+
+namespace {
+constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
+}  // namespace
+
+std::wstring frmMain::GetFile03(const std::wstring& path) {
+    return FileNameOf(path);
+}
+
+std::wstring frmMain::GetFile(const std::wstring& path) {
+    return FileNameOf(path);
+}
+
+ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
+    return ::ReadComponentFile(path);
+}
+
+void frmMain::BuildComponentCatalogue() {
+    const std::wstring commonFiles = GetSpecialFolderPath(kCommonProgramFiles);
+    if (commonFiles.empty()) {
+        // The build goes on with root-relative paths once the user has read this.
+        ::MessageBoxA(window_, ToAnsi(LoadMessage(msg::IdentifyOldFiles)).c_str(),
+                      ToAnsi(LoadMessage(msg::ProgramTitle)).c_str(), MB_OK);
+    }
+    ComponentFiles = BuildCatalogue(commonFiles, SystemDirectory);
+}
+
+void frmMain::PrepareFileList() {
+    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
+    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
+    // with a few pixels to spare for other renderings of Tahoma; the list
+    // scrolls sideways to show the path.
+    fileList_.Prepare(controls_.Made(lvwMDACFiles),
+                      {{LoadMessage(msg::FileNameCaption), TwipsToPixelsX(1740)},
+                       {LoadMessage(msg::FileVersionCaption), TwipsToPixelsX(1170)},
+                       {LoadMessage(msg::PathCaption), TwipsToPixelsX(5700)}},
+                      IDB_LIST_IMAGES);
+}
+
+void frmMain::FillFileVersionList() {
+    BuildComponentCatalogue();
+    std::vector<FileListRow> rows;
+    for (const ComponentFile& entry : ComponentFiles) {
+        if (entry.HideFromList) continue;
+        rows.push_back(
+            {entry.FileName, entry.FileVersion, entry.FilePath, MatchesMdacVersion(entry, MdacVersionPrefix)});
+    }
+    // Made first: the page's start-up prepares the list.
+    controls_.Get(lvwMDACFiles);
+    fileList_.Fill(rows);
+}
+
+void frmMain::OnFileListColumnClick(int column) {
+    fileList_.SortBy(column);
+}

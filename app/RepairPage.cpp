@@ -1,0 +1,84 @@
+// The repair page's run: the button starts it, the page shows each entry and
+// the progress, and a box lists the registrations that failed.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/frmMain.h"
+#include "repair/RepairRun.h"
+#include "winsupport/MessageCatalogue.h"
+#include "winsupport/modAPI.h"
+
+namespace {
+
+// The run's waits pace the progress bar, so that a user sees each entry.
+class RepairPageProgress final : public RepairProgress {
+public:
+    RepairPageProgress(frmMain& form, WizardControls& controls) : form_(form), controls_(controls) {}
+
+    void ShowEntry(const ComponentFile& entry) override {
+        controls_.SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
+        ::Sleep(50);
+    }
+    void Step(std::size_t done) override {
+        ::SendMessageA(controls_.Made(ProgressBar1), PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    }
+    bool KeepAlive() override {
+        form_.ProcessPendingMessages();
+        if (!form_.IsLoaded()) return false;
+        ::Sleep(150);
+        return true;
+    }
+
+private:
+    frmMain& form_;
+    WizardControls& controls_;
+};
+
+}  // namespace
+
+void frmMain::OnRepairClick() {
+    controls_.SetVisible(cmdRepairMDAC, false);
+    controls_.SetEnabled(cmdAbbrechen, false);
+    controls_.SetEnabled(cmdZurück, false);
+    controls_.SetEnabled(cmdWeiter, false);
+    controls_.SetVisible(imgRepairing, true);
+    controls_.SetVisible(Label2, true);
+    controls_.SetText(Label1, std::wstring(13, L' ') + LoadMessage(msg::VerifyingFiles));
+    controls_.SetVisible(imgDownArrow, false);
+    SetMousePointer(MousePointer::Hourglass);
+    RegistrationWorker worker;
+    worker.StartEarly();
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ProcessPendingMessages();
+    if (window_ == nullptr) return;
+
+    controls_.SetVisible(ProgressBar1, true);
+    // A copy: the message processing during the run runs other handlers.
+    const ComponentFileTable catalogue = ComponentFiles;
+    ::SendMessageA(Control(ProgressBar1), PBM_SETRANGE32, 0, static_cast<LPARAM>(catalogue.size()));
+    RepairPageProgress progress(*this, controls_);
+    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, worker, progress);
+    if (window_ == nullptr) return;
+
+    controls_.SetVisible(imgRepairing, false);
+    controls_.SetText(Label1, LoadMessage(msg::RepairFinished));
+    controls_.SetVisible(Label2, false);
+    controls_.SetVisible(Label16, true);
+    controls_.SetVisible(ProgressBar1, false);
+    controls_.SetVisible(optResolved, true);
+    controls_.SetVisible(optFurtherProblems, true);
+    SetMousePointer(MousePointer::Default);
+    RepairDone = true;
+    controls_.SetEnabled(cmdWeiter, true);
+    controls_.SetEnabled(cmdZurück, true);
+    controls_.SetEnabled(cmdAbbrechen, true);
+    ::SetFocus(Control(cmdWeiter));
+    const std::wstring failures = FailureReport(catalogue, outcomes);
+    if (failures.empty()) return;
+    ::MessageBoxW(window_, failures.c_str(), LoadMessage(msg::ProgramTitle).c_str(), MB_OK);
+    // The window, reactivated, would otherwise keep the focus itself.
+    if (window_ != nullptr) ::SetFocus(Control(cmdWeiter));
+}

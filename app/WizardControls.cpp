@@ -1,0 +1,251 @@
+#include "app/WizardControls.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "winsupport/TextCodec.h"
+
+namespace {
+
+HINSTANCE ProgramInstance() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+LOGFONTA DesignFont(FontRole role, int dpiY) {
+    LOGFONTA font{};
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfWeight = role == FontRole::Bold || role == FontRole::Title ? FW_BOLD : FW_NORMAL;
+    const int hundredthsOfPoint = role == FontRole::Title ? 1200 : role == FontRole::Small ? 675 : 825;
+    font.lfHeight = -::MulDiv(hundredthsOfPoint, dpiY, 7200);
+    std::strncpy(font.lfFaceName, role == FontRole::Title ? "Arial" : "Tahoma", LF_FACESIZE - 1);
+    return font;
+}
+
+DWORD StyleOf(const ControlLayout& layout, DWORD& exStyle, const char*& className, const char* panelClass) {
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    if (layout.visible) style |= WS_VISIBLE;
+    if (!layout.enabled) style |= WS_DISABLED;
+    className = WC_STATICA;
+    switch (layout.kind) {
+        case ControlKind::Panel:
+            className = panelClass;
+            style |= WS_CLIPCHILDREN;
+            break;
+        case ControlKind::Button:
+            className = WC_BUTTONA;
+            style |= WS_TABSTOP | ((layout.traits & kDefaultButton) != 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+            break;
+        case ControlKind::Option:
+            className = WC_BUTTONA;
+            style |= WS_TABSTOP | BS_AUTORADIOBUTTON | ((layout.traits & kGroupStart) != 0 ? WS_GROUP : 0);
+            break;
+        case ControlKind::Label:
+            // SS_NOTIFY: labels take the mouse themselves instead of passing it to the page.
+            style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+            break;
+        case ControlKind::Icon:
+            style |= SS_ICON | SS_CENTERIMAGE;
+            break;
+        case ControlKind::Picture:
+            style |= SS_BITMAP;
+            break;
+        case ControlKind::ProgressBar:
+            className = PROGRESS_CLASSA;
+            break;
+        case ControlKind::ListView:
+            className = WC_LISTVIEWA;
+            // The file list owns the image list; the list view only borrows it.
+            style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+            exStyle |= WS_EX_CLIENTEDGE;
+            break;
+    }
+    return style;
+}
+
+}  // namespace
+
+void WizardControls::Attach(HWND window, const char* panelClass, void* panelParam, PageLoader loader) {
+    window_ = window;
+    panelClass_ = panelClass;
+    panelParam_ = panelParam;
+    loader_ = std::move(loader);
+    making_ = window != nullptr;
+    controls_.fill(nullptr);
+    pagesMade_.fill(false);
+    WindowDC screen(nullptr);
+    if (screen) {
+        dpiX_ = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+        dpiY_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+}
+
+void WizardControls::Forget() noexcept {
+    window_ = nullptr;
+    making_ = false;
+    controls_.fill(nullptr);
+    icons_.clear();
+    pictures_.clear();
+}
+
+bool WizardControls::MakeFirst(ControlId firstPage) {
+    pagesMade_[Slot(firstPage)] = true;
+    return MakeOn(kWindowLevel) && MakeOn(firstPage);
+}
+
+void WizardControls::MakePage(ControlId panel) {
+    const ControlLayout* layout = LayoutOf(Made(panel));
+    if (layout == nullptr || layout->kind != ControlKind::Panel || pagesMade_[Slot(panel)] || !making_) return;
+    // First, so that the loader finds the page's controls made.
+    pagesMade_[Slot(panel)] = true;
+    try {
+        MakeOn(panel);
+    } catch (...) {
+    }
+    if (!loader_) return;
+    try {
+        loader_(panel);
+    } catch (...) {
+    }
+}
+
+HWND WizardControls::Made(ControlId id) const noexcept {
+    return HasSlot(id) ? controls_[Slot(id)] : nullptr;
+}
+
+HWND WizardControls::Get(ControlId id) noexcept {
+    HWND control = Made(id);
+    if (control != nullptr || !making_) return control;
+    for (const ControlLayout& layout : DesignLayout()) {
+        if (layout.id != id) continue;
+        MakePage(layout.parent);
+        return Made(id);
+    }
+    return nullptr;
+}
+
+const ControlLayout* WizardControls::LayoutOf(HWND control) const {
+    if (control == nullptr) return nullptr;
+    const int id = ::GetDlgCtrlID(control);
+    for (const ControlLayout& layout : DesignLayout()) {
+        if (layout.id == id && Made(layout.id) == control) return &layout;
+    }
+    return nullptr;
+}
+
+bool WizardControls::Has(HWND control, ControlTrait trait) const {
+    const ControlLayout* layout = LayoutOf(control);
+    return layout != nullptr && (layout->traits & trait) != 0;
+}
+
+HFONT WizardControls::FontFor(FontRole role) {
+    for (const auto& [made, font] : fonts_) {
+        if (made == role) return font.get();
+    }
+    const LOGFONTA design = DesignFont(role, dpiY_);
+    UniqueFont created(::CreateFontIndirectA(&design));
+    if (!created) return nullptr;
+    HFONT handle = created.get();
+    fonts_.emplace_back(role, std::move(created));
+    return handle;
+}
+
+// The controls laid out on one parent, in the table's order, which is their
+// z-order and tab order.
+bool WizardControls::MakeOn(ControlId parent) {
+    for (const ControlLayout& layout : DesignLayout()) {
+        if (layout.parent == parent && MakeControl(layout) == nullptr) return false;
+    }
+    return true;
+}
+
+HWND WizardControls::MakeControl(const ControlLayout& layout) {
+    const HINSTANCE instance = ProgramInstance();
+    HWND parentWindow = layout.parent == kWindowLevel ? window_ : Made(layout.parent);
+    DWORD exStyle = 0;
+    const char* className = nullptr;
+    const DWORD style = StyleOf(layout, exStyle, className, panelClass_);
+    HWND control = ::CreateWindowExA(exStyle, className, "", style, ToPixelsX(layout.left), ToPixelsY(layout.top),
+                                     ToPixelsX(layout.width), ToPixelsY(layout.height), parentWindow,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
+                                     layout.kind == ControlKind::Panel ? panelParam_ : nullptr);
+    if (control == nullptr) return nullptr;
+    controls_[Slot(layout.id)] = control;
+
+    if (layout.font != FontRole::None) {
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
+    }
+    if (layout.kind == ControlKind::Icon && layout.image != 0) {
+        // Icons keep their natural pixel size; the control centres them.
+        const int size = layout.width >= 480 ? 32 : 16;
+        UniqueIcon icon(
+            static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_ICON, size, size, 0)));
+        if (icon) {
+            ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+            ::SetWindowPos(control, nullptr, 0, 0, ToPixelsX(layout.width), ToPixelsY(layout.height),
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            icons_.push_back(std::move(icon));
+        }
+    }
+    if (layout.kind == ControlKind::Picture && layout.image != 0) {
+        UniqueBitmap picture(
+            static_cast<HBITMAP>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)));
+        if (picture) {
+            ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
+            pictures_.push_back(std::move(picture));
+        }
+    }
+    return control;
+}
+
+void WizardControls::SetText(ControlId id, const std::wstring& text) {
+    HWND control = Get(id);
+    if (control == nullptr) return;
+    const std::string ansi = ToAnsi(text);
+    ::SetWindowTextA(control, ansi.c_str());
+    if (!Has(control, kLink)) return;
+    // Link labels grow with the address they show.
+    WindowDC dc(control);
+    if (!dc) return;
+    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT extent{};
+    if (::DrawTextA(dc.get(), ansi.c_str(), static_cast<int>(ansi.size()), &extent,
+                    DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) != 0) {
+        RECT bounds{};
+        ::GetWindowRect(control, &bounds);
+        ::SetWindowPos(control, nullptr, 0, 0, extent.right - extent.left + 4, bounds.bottom - bounds.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void WizardControls::SetVisible(ControlId id, bool visible) {
+    if (HWND control = Get(id)) ::ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void WizardControls::SetEnabled(ControlId id, bool enabled) {
+    if (HWND control = Get(id)) ::EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+void WizardControls::MoveTo(ControlId id, int leftTwips, int topTwips) {
+    if (HWND control = Get(id)) {
+        ::SetWindowPos(control, nullptr, ToPixelsX(leftTwips), ToPixelsY(topTwips), 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void WizardControls::MoveTop(ControlId id, int topTwips) {
+    HWND control = Get(id);
+    if (control == nullptr) return;
+    RECT bounds{};
+    ::GetWindowRect(control, &bounds);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
+    ::SetWindowPos(control, nullptr, bounds.left, ToPixelsY(topTwips), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool WizardControls::IsShown(ControlId id) {
+    HWND control = Get(id);
+    return control != nullptr && (::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The window's controls, made from the design table: their windows, fonts,
+// icons and pictures, and the few ways the pages change them. A page is made
+// with all its controls on first use, so that start-up makes one page only.
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/ControlLayout.h"
+#include "winsupport/Handles.h"
+
+class WizardControls {
+public:
+    // Runs once for each page right after its controls are made.
+    using PageLoader = std::function<void(ControlId panel)>;
+
+    WizardControls() = default;
+    WizardControls(const WizardControls&) = delete;
+    WizardControls& operator=(const WizardControls&) = delete;
+
+    // Starts over for a new window: no control made, none of its pages either.
+    void Attach(HWND window, const char* panelClass, void* panelParam, PageLoader loader);
+    // The controls on the window itself (button bar, page panels) and on the
+    // first page, without the page's loader. False if one cannot be made.
+    bool MakeFirst(ControlId firstPage);
+    // Makes a page that has not been made, unless the window is going away.
+    void MakePage(ControlId panel);
+    // The window is going away: no more pages are made.
+    void StopMaking() noexcept { making_ = false; }
+    // The windows are gone.
+    void Forget() noexcept;
+
+    // The control, making its page first if needed; null once the window is gone.
+    HWND Get(ControlId id) noexcept;
+    // The control if it has been made, without making its page.
+    HWND Made(ControlId id) const noexcept;
+    const ControlLayout* LayoutOf(HWND control) const;
+    bool Has(HWND control, ControlTrait trait) const;
+
+    void SetText(ControlId id, const std::wstring& text);
+    void SetVisible(ControlId id, bool visible);
+    void SetEnabled(ControlId id, bool enabled);
+    void MoveTo(ControlId id, int leftTwips, int topTwips);
+    void MoveTop(ControlId id, int topTwips);
+    // The control's own visible flag, whatever its page's place in the z-order.
+    bool IsShown(ControlId id);
+
+    int DpiX() const noexcept { return dpiX_; }
+    int ToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
+    int ToPixelsY(int twips) const noexcept { return ::MulDiv(twips, dpiY_, 1440); }
+
+private:
+    bool MakeOn(ControlId parent);
+    HWND MakeControl(const ControlLayout& layout);
+    HFONT FontFor(FontRole role);
+
+    // Cancel's id lies outside the contiguous range; it takes the last slot.
+    static constexpr size_t kSlotCount = EndOfControlIds - FirstControlId + 1;
+    static bool HasSlot(ControlId id) noexcept {
+        return id == cmdAbbrechen || (id >= FirstControlId && id < EndOfControlIds);
+    }
+    static size_t Slot(ControlId id) noexcept {
+        return id == cmdAbbrechen ? kSlotCount - 1 : static_cast<size_t>(id - FirstControlId);
+    }
+
+    HWND window_ = nullptr;
+    const char* panelClass_ = nullptr;
+    void* panelParam_ = nullptr;
+    PageLoader loader_;
+    bool making_ = false;
+    int dpiX_ = 96;
+    int dpiY_ = 96;
+    std::array<HWND, kSlotCount> controls_{};
+    std::array<bool, kSlotCount> pagesMade_{};  // by the panel's slot
+    std::vector<std::pair<FontRole, UniqueFont>> fonts_;
+    std::vector<UniqueIcon> icons_;
+    std::vector<UniqueBitmap> pictures_;
+};

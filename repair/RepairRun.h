@@ -1,0 +1,42 @@
+#pragma once
+// The re-registration run: every catalogue entry in turn is shown and
+// counted, and those the run registers are registered again in a worker.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "repair/ComponentCatalogue.h"
+#include "repair/RegistrationWorker.h"
+#include "repair/modDLLRegister.h"
+
+// Whoever watches the run: a progress bar, a log.
+class RepairProgress {
+public:
+    // Before the entry is registered (or passed over).
+    virtual void ShowEntry(const ComponentFile& entry) = 0;
+    // After it: `done` entries of the catalogue are through.
+    virtual void Step(std::size_t done) = 0;
+    // Between two entries; false ends the run there.
+    virtual bool KeepAlive() = 0;
+
+protected:
+    ~RepairProgress() = default;
+};
+
+// What became of one catalogue entry.
+struct EntryOutcome {
+    bool attempted = false;  // false: never registered, or its file is missing
+    RegistrationOutcome registration;
+};
+
+// The outcomes, one per entry of the catalogue in its order, as far as the
+// run went.
+std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, RegistrationWorker& worker,
+                                    RepairProgress& progress);
+
+// Why a registration failed, in the user's words: the system's text for the
+// error or HRESULT with its code, or what became of the process it ran in.
+std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstring& fileName);
+// One text for all failed registrations of a run, empty when none failed.
+std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes);

@@ -1,0 +1,132 @@
+#include "ui/FileListView.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "winsupport/TextCodec.h"
+
+namespace {
+
+constexpr int kMatchingImage = 0;
+constexpr int kMismatchImage = 1;
+
+std::string ItemText(HWND list, int item, int column) {
+    char buffer[1024] = {};
+    LVITEMA request{};
+    request.iSubItem = column;
+    request.pszText = buffer;
+    request.cchTextMax = static_cast<int>(std::size(buffer));
+    ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&request));
+    return buffer;
+}
+
+// Compares two rows by the sort column's texts, read before the sort began:
+// the control moves its rows while it sorts, so it cannot be asked then.
+int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM sortTexts) {
+    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(sortTexts);
+    const auto a = static_cast<size_t>(first);
+    const auto b = static_cast<size_t>(second);
+    if (a >= texts.size() || b >= texts.size()) return 0;
+    const int order = ::lstrcmpiA(texts[a].c_str(), texts[b].c_str());
+    if (order != 0) return order;
+    return a < b ? -1 : (a > b ? 1 : 0);  // equal texts keep their order
+}
+
+// Keeps the list from updating its scroll bars and repainting after every
+// row, which under Wine costs more than reading all the files' versions.
+class ListUpdate {
+public:
+    explicit ListUpdate(HWND list) noexcept : list_(list) { ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0); }
+    ListUpdate(const ListUpdate&) = delete;
+    ListUpdate& operator=(const ListUpdate&) = delete;
+    ~ListUpdate() {
+        ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(list_, nullptr, TRUE);
+    }
+
+private:
+    HWND list_;
+};
+
+}  // namespace
+
+void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource) {
+    list_ = list;
+    if (list_ == nullptr) return;
+    int index = 0;
+    for (const FileListColumn& column : columns) {
+        std::string text = ToAnsi(column.caption);
+        LVCOLUMNA header{};
+        header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        header.pszText = text.data();
+        header.cx = column.widthPixels;
+        header.iSubItem = index;
+        ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&header));
+        ++index;
+    }
+    // Silver is shown transparent.
+    images_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
+    UniqueBitmap strip(static_cast<HBITMAP>(::LoadImageA(
+        ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(imageStripResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (images_ && strip) {
+        ::ImageList_AddMasked(images_.get(), strip.get(), RGB(192, 192, 192));
+        ::SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_.get()));
+    }
+    const auto style = ::SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+}
+
+void FileListView::Fill(const std::vector<FileListRow>& rows) {
+    if (list_ == nullptr) return;
+    ListUpdate update(list_);
+    ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    int next = 0;
+    for (const FileListRow& row : rows) {
+        std::string name = ToAnsi(row.name);
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = next;
+        item.pszText = name.data();
+        item.iImage = row.matching ? kMatchingImage : kMismatchImage;
+        const auto index = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (index < 0) continue;
+        const std::wstring* columns[] = {&row.version, &row.path};
+        for (int column = 1; column <= 2; ++column) {
+            std::string text = ToAnsi(*columns[column - 1]);
+            LVITEMA sub{};
+            sub.iSubItem = column;
+            sub.pszText = text.data();
+            ::SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
+        }
+        ++next;
+    }
+    if (sorted_) Sort();
+}
+
+void FileListView::SortBy(int column) {
+    sortColumn_ = column;
+    sorted_ = true;
+    Sort();
+}
+
+void FileListView::Sort() {
+    if (list_ == nullptr) return;
+    ListUpdate update(list_);
+    const auto count = static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<size_t>(count > 0 ? count : 0));
+    for (int item = 0; item < count; ++item) {
+        texts.push_back(ItemText(list_, item, sortColumn_));
+        // Each row carries its place in the text table to the comparison.
+        LVITEMA tag{};
+        tag.mask = LVIF_PARAM;
+        tag.iItem = item;
+        tag.lParam = item;
+        ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tag));
+    }
+    ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts), reinterpret_cast<LPARAM>(&CompareByColumn));
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A report-style list of files: one row per file with an icon that says
+// whether it matches, its version and its path. It owns its image list and
+// keeps its sort column across refills.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "winsupport/Handles.h"
+
+struct FileListRow {
+    std::wstring name;
+    std::wstring version;
+    std::wstring path;
+    bool matching = false;  // the check mark, otherwise the warning sign
+};
+
+struct FileListColumn {
+    std::wstring caption;
+    int widthPixels;
+};
+
+class FileListView {
+public:
+    FileListView() = default;
+    FileListView(const FileListView&) = delete;
+    FileListView& operator=(const FileListView&) = delete;
+
+    // Columns, images (a strip of the check mark and the warning sign) and
+    // styles, before the list is first filled.
+    void Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource);
+    // Replaces the rows, in the given order unless a column has been clicked.
+    void Fill(const std::vector<FileListRow>& rows);
+    // Sorts by a column, always ascending, and keeps that order for later fills.
+    void SortBy(int column);
+
+private:
+    void Sort();
+
+    HWND list_ = nullptr;
+    UniqueImageList images_;  // imlMDACFiles
+    int sortColumn_ = 0;
+    bool sorted_ = false;
+};

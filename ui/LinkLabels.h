@@ -1,0 +1,46 @@
+#pragma once
+// Labels that work as links: a hand cursor over them and an underline while
+// the mouse is on them. Only one link is underlined at a time; a mouse move
+// over one of the other watched labels takes the underline away.
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "winsupport/Handles.h"
+
+class LinkLabels {
+public:
+    // hovered: where the underlined link is kept, null when there is none.
+    LinkLabels(HWND& hovered, int cursorResource) noexcept : hovered_(hovered), cursorResource_(cursorResource) {}
+    ~LinkLabels();
+    LinkLabels(const LinkLabels&) = delete;
+    LinkLabels& operator=(const LinkLabels&) = delete;
+
+    // Watches a label's mouse moves: a link's to underline it, another's to
+    // take the underline away.
+    void Watch(HWND label, bool link);
+    bool IsLink(HWND control) const;
+    void HoverOn(HWND link);
+    void HoverOff();
+    void SetUnderline(HWND label, bool underline);
+    // Sets the hand cursor when the mouse is over a link.
+    bool SetCursorOver(HWND under) const;
+    // The text a label shows.
+    static std::wstring Caption(HWND label);
+
+private:
+    static LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                      DWORD_PTR owner);
+    bool IsUnderlined(HWND label) const;
+
+    HWND& hovered_;
+    int cursorResource_;
+    UniqueCursor cursor_;
+    std::vector<HWND> watched_;
+    std::vector<HWND> links_;
+    // A link's own font and its underlined twin, made on first hover.
+    std::vector<std::pair<HFONT, UniqueFont>> underlined_;
+};
