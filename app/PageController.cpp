@@ -134,3 +134,48 @@ void frmMain::OnShellExecuteTimer() {
     }
     if (WizardStep == 5) Unload();
 }
+
+void frmMain::ShowPage(ControlId panel) {
+    HWND page = Control(panel);
+    if (page == nullptr) return;
+    controls_.MakePage(panel);
+    // Only the page in front is visible: a covered page looks the same on
+    // screen, but a screen reader would read its texts too. The others are
+    // hidden before the new one shows, so that nothing reading the window in
+    // between finds two pages; nothing paints in between either. The page goes
+    // in front of the other pages but stays behind the button bar, so that the
+    // buttons keep the first places in the tab order; only the front page
+    // lets the keyboard into its controls.
+    for (ControlId other : {pic1, pic2, pic3, pic4, pic5}) {
+        HWND otherPage = Control(other);
+        LONG_PTR exStyle = ::GetWindowLongPtrA(otherPage, GWL_EXSTYLE);
+        exStyle =
+            other == panel ? (exStyle | WS_EX_CONTROLPARENT) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTROLPARENT));
+        ::SetWindowLongPtrA(otherPage, GWL_EXSTYLE, exStyle);
+        if (other != panel) ::ShowWindow(otherPage, SW_HIDE);
+    }
+    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void frmMain::Unload() {
+    if (window_ != nullptr) ::DestroyWindow(window_);
+}
+
+void frmMain::QueryCloseWindow(bool& cancel, int reason) {
+    if (reason != kClosedByUser) return;
+    cancel = true;
+    PressCancel();
+}
+
+void frmMain::RequestClose(int reason) {
+    bool cancel = false;
+    QueryCloseWindow(cancel, reason);
+    if (!cancel) Unload();
+}
+
+void frmMain::PressCancel() {
+    // A disabled Cancel (during the repair run) cannot be pressed, by the
+    // close box or the Esc key either.
+    HWND cancelButton = Control(cmdAbbrechen);
+    if (cancelButton != nullptr && ::IsWindowEnabled(cancelButton)) OnCancelClick();
+}

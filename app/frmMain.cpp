@@ -3,9 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
-#include <exception>
-
 #include "winsupport/MessageCatalogue.h"
 #include "resources/resource.h"
 #include "ui/cTooltips.h"
@@ -19,11 +16,6 @@ constexpr char kPanelClass[] = "MdacRepairPage";
 constexpr int kClientWidthTwips = 7320;
 constexpr int kClientHeightTwips = 4860;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-
-// Why the window is asked to close: QueryCloseWindow's reason.
-constexpr int kClosedByUser = 0;
-constexpr int kClosedBySessionEnd = 2;
-constexpr int kClosedByTaskManager = 3;
 
 // Start-up never stops: a step that fails is skipped and the next one runs.
 template <typename Step>
@@ -184,56 +176,11 @@ void frmMain::LoadPage(ControlId panel) {
     }
 }
 
-void frmMain::ShowPage(ControlId panel) {
-    HWND page = Control(panel);
-    if (page == nullptr) return;
-    controls_.MakePage(panel);
-    // Only the page in front is visible: a covered page looks the same on
-    // screen, but a screen reader would read its texts too. The others are
-    // hidden before the new one shows, so that nothing reading the window in
-    // between finds two pages; nothing paints in between either. The page goes
-    // in front of the other pages but stays behind the button bar, so that the
-    // buttons keep the first places in the tab order; only the front page
-    // lets the keyboard into its controls.
-    for (ControlId other : {pic1, pic2, pic3, pic4, pic5}) {
-        HWND otherPage = Control(other);
-        LONG_PTR exStyle = ::GetWindowLongPtrA(otherPage, GWL_EXSTYLE);
-        exStyle =
-            other == panel ? (exStyle | WS_EX_CONTROLPARENT) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTROLPARENT));
-        ::SetWindowLongPtrA(otherPage, GWL_EXSTYLE, exStyle);
-        if (other != panel) ::ShowWindow(otherPage, SW_HIDE);
-    }
-    ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-}
-
-void frmMain::Unload() {
-    if (window_ != nullptr) ::DestroyWindow(window_);
-}
-
-void frmMain::QueryCloseWindow(bool& cancel, int reason) {
-    if (reason != kClosedByUser) return;
-    cancel = true;
-    PressCancel();
-}
-
-void frmMain::RequestClose(int reason) {
-    bool cancel = false;
-    QueryCloseWindow(cancel, reason);
-    if (!cancel) Unload();
-}
-
 void frmMain::UnloadWindow() {
     ReleaseTooltipObject();
     ShellExecuteTimer.SetEnabled(false);
     tmrTooltipRemoveCheck.SetEnabled(false);
     laterPagesTimer_.SetEnabled(false);
-}
-
-void frmMain::PressCancel() {
-    // A disabled Cancel (during the repair run) cannot be pressed, by the
-    // close box or the Esc key either.
-    HWND cancelButton = Control(cmdAbbrechen);
-    if (cancelButton != nullptr && ::IsWindowEnabled(cancelButton)) OnCancelClick();
 }
 
 void frmMain::SetMousePointer(MousePointer pointer) {

@@ -23,6 +23,9 @@ class cTooltips;
 
 enum class MousePointer { Default, Hourglass };
 
+// Why the window is asked to close: QueryCloseWindow's reason.
+enum CloseReason : int { kClosedByUser = 0, kClosedBySessionEnd = 2, kClosedByTaskManager = 3 };
+
 class frmMain {
 public:
     frmMain();

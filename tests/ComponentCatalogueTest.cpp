@@ -222,6 +222,12 @@ TEST_F(ComponentCatalogue, ReadsAll31FilesInOrderWithTheirMarks) {
     }
     EXPECT_EQ(skipped, (std::vector<size_t>{1, 8, 10, 12, 13, 15, 27}));
     EXPECT_EQ(hidden, (std::vector<size_t>{20, 28, 29, 30}));
+    // The run registers every file found that is not skipped; the missing
+    // one's "path" is a text, never loaded.
+    for (size_t row = 0; row < form->ComponentFiles.size(); ++row) {
+        const bool skip = std::find(skipped.begin(), skipped.end(), row) != skipped.end();
+        EXPECT_EQ(IsRegisteredByRun(form->ComponentFiles[row]), !skip && row != kMissingRow) << "row " << row;
+    }
 
     // A second build starts afresh rather than adding to the first.
     form->BuildComponentCatalogue();

@@ -1,6 +1,7 @@
-// The version check page against a real registry value and a real Jet engine
-// file in the test prefix, in every outcome, both languages and both kinds of
-// Windows (the XP profile reports Windows XP).
+// The version check: its verdict for every kind of input as a table, and the
+// page against a real registry value and a real Jet engine file in the test
+// prefix, in both languages and both kinds of Windows (the XP profile reports
+// Windows XP).
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -150,6 +151,46 @@ protected:
     std::unique_ptr<frmMain> form;
 };
 
+// ---- the verdict ----------------------------------------------------------------------
+
+struct VerdictCase {
+    const wchar_t* prefix;
+    const wchar_t* jetVersion;
+    const wchar_t* jetBuild;
+    int windows;
+    MdacVerdict mdac;
+    bool jetLatest;
+};
+
+// The thresholds from both sides, an empty or odd prefix, a missing Jet
+// file, and XP, which is sent to its service pack instead of the download.
+const VerdictCase kVerdicts[] = {
+    {L"2.81", L"4.0.8015", L"8015", 8, MdacVerdict::Latest, true},
+    {L"2.80", L"4.0.8014", L"8014", 8, MdacVerdict::Newer, false},
+    {L"2.8", L"4.0.8618", L"8618", 8, MdacVerdict::Newer, true},
+    {L"6.0.", L"4.0.8015", L"8015", 8, MdacVerdict::Latest, true},
+    {L"", L"4.0.2927", L"2927", 8, MdacVerdict::Newer, false},
+    {L"2.70", L"Not available", L"Not available", 6, MdacVerdict::XpHint, false},
+    {L"2.70", L"4.0.8618", L"8618", 6, MdacVerdict::XpHint, true},
+    {L"2.81", L"4.0.6218", L"6218", 6, MdacVerdict::Latest, false},
+};
+
+TEST(VersionVerdict, SaysWhatIsInstalledWhetherItIsLatestAndWhereToGetMore) {
+    for (const VerdictCase& c : kVerdicts) {
+        SCOPED_TRACE(testing::Message() << "MDAC \"" << c.prefix << "\", Jet build " << c.jetBuild << ", Windows "
+                                        << c.windows);
+        const VersionVerdict verdict = JudgeVersions(c.prefix, c.jetVersion, c.jetBuild, c.windows);
+        EXPECT_EQ(verdict.mdac.text, MdacDescription(c.prefix, c.mdac));
+        EXPECT_EQ(verdict.mdac.upToDate, c.mdac == MdacVerdict::Latest);
+        EXPECT_EQ(verdict.mdac.link, c.mdac == MdacVerdict::Newer ? DownloadUrl() : std::wstring());
+        EXPECT_EQ(verdict.jet.text, JetDescription(c.jetVersion, c.jetLatest));
+        EXPECT_EQ(verdict.jet.upToDate, c.jetLatest);
+        EXPECT_EQ(verdict.jet.link, c.jetLatest ? std::wstring() : DownloadUrl());
+    }
+}
+
+// ---- the page -----------------------------------------------------------------------
+
 struct Outcome {
     const wchar_t* registryValue;  // nullptr: no value at all
     WORD jet[4];                   // all 0: no msjet40.dll
@@ -159,15 +200,13 @@ struct Outcome {
     bool jetLatest;
 };
 
-// Every row of the outcome table, with the versions that lead there.
+// What the page reads and how it lays out each combination of verdicts.
 const Outcome kOutcomes[] = {
     {L"2.81.1117.0", {4, 0, 8618, 0}, L"2.81", L"4.0.8618", true, true},
     {L"2.81.1117.0", {4, 0, 6218, 0}, L"2.81", L"4.0.6218", true, false},
     {L"2.80.1022.0", {4, 0, 8015, 0}, L"2.80", L"4.0.8015", false, true},
     {L"2.80.1022.0", {0, 0, 0, 0}, L"2.80", nullptr, false, false},
     {nullptr, {4, 0, 2927, 4}, L"", L"4.0.2927", false, false},
-    {L"6.0.6000.16386", {4, 0, 8015, 0}, L"6.0.", L"4.0.8015", true, true},
-    {L"2.8", {4, 0, 8618, 0}, L"2.8", L"4.0.8618", false, true},
 };
 
 TEST_F(VersionPage, EveryOutcomeShowsItsTextsIconsAndLink) {
