@@ -1,30 +1,15 @@
 // The version check page: the installed MDAC version from the registry and
 // the Jet engine's file version, judged and shown with the download link.
 
-#include <algorithm>
 #include <string>
 
 #include "app/VersionVerdict.h"
 #include "app/frmMain.h"
 #include "winsupport/MessageCatalogue.h"
-#include "winsupport/cRegistry.h"
 #include "winsupport/modAPI.h"
 
 void frmMain::CheckVersions() {
-    {
-        const TaggedValue emptyText{std::wstring()};
-        cRegistry registry;
-        registry.SetClassKey(HKEY_LOCAL_MACHINE);
-        registry.SetSectionKey(L"Software\\Microsoft\\DataAccess");
-        registry.SetValueType(REG_SZ);
-        registry.SetValueKey(L"FullInstallVer");
-        registry.SetDefault(emptyText);
-        // The version text ends at its first NUL: a NUL passed on would cut
-        // off every label text that shows the version, verdict and all.
-        std::wstring installed = ValueToText(registry.Value());
-        installed.resize(std::min(installed.find(L'\0'), installed.size()));
-        MdacVersionPrefix = installed.substr(0, 4);
-    }
+    MdacVersionPrefix = InstalledMdacVersion().substr(0, 4);
     const std::wstring jetPath = SystemDirectory + L"\\msjet40.dll";
     const VersionVerdict verdict = JudgeVersions(MdacVersionPrefix, GetFileVersionText(jetPath, false),
                                                  GetFileVersionText(jetPath, true), WindowsVersion);

@@ -1,5 +1,9 @@
 #include "app/VersionVerdict.h"
 
+#include <algorithm>
+
+#include "winsupport/cRegistry.h"
+
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/modAPI.h"
 
@@ -31,4 +35,19 @@ VersionVerdict JudgeVersions(const std::wstring& mdacVersionPrefix, const std::w
         jet.link = LoadMessage(msg::MdacDownloadUrl);
     }
     return verdict;
+}
+
+std::wstring InstalledMdacVersion() {
+    const TaggedValue emptyText{std::wstring()};
+    cRegistry registry;
+    registry.SetClassKey(HKEY_LOCAL_MACHINE);
+    registry.SetSectionKey(L"Software\\Microsoft\\DataAccess");
+    registry.SetValueType(REG_SZ);
+    registry.SetValueKey(L"FullInstallVer");
+    registry.SetDefault(emptyText);
+    // The version text ends at its first NUL: a NUL passed on would cut off
+    // every text that shows the version, verdict and all.
+    std::wstring installed = ValueToText(registry.Value());
+    installed.resize(std::min(installed.find(L'\0'), installed.size()));
+    return installed;
 }

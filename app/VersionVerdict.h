@@ -29,3 +29,7 @@ struct VersionVerdict {
 // jetVersion and jetBuild: msjet40.dll's version text and its build part.
 VersionVerdict JudgeVersions(const std::wstring& mdacVersionPrefix, const std::wstring& jetVersion,
                              const std::wstring& jetBuild, int windowsVersion);
+
+// FullInstallVer as the registry holds it, up to its first NUL; empty when
+// there is none.
+std::wstring InstalledMdacVersion();

@@ -72,6 +72,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 ComponentFile ReadComponentFile(const std::wstring& path) {
     ComponentFile entry;
     entry.FileName = FileNameOf(path);
+    entry.CataloguePath = path;
     VS_FIXEDFILEINFO info{};
     if (ReadFixedFileInfo(path, info)) {
         entry.VersionMajor = HIWORD(info.dwFileVersionMS);

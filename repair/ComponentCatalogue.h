@@ -12,6 +12,7 @@ inline constexpr wchar_t kNoFileVersion[] = L"N/A";
 struct ComponentFile {
     std::wstring FileName;
     std::wstring FilePath;
+    std::wstring CataloguePath;  // where the file belongs, found or not
     std::wstring FileVersion;
     std::uint16_t VersionMajor = 0;
     std::uint16_t VersionMinor = 0;

@@ -58,11 +58,11 @@ std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, Registr
     return outcomes;
 }
 
-std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstring& fileName) {
+std::wstring FailureText(const RegistrationOutcome& outcome, const std::wstring& fileName) {
     using Kind = RegistrationOutcome::Kind;
     switch (outcome.kind) {
         case Kind::Crashed:
-            return LoadMessage(msg::RegistrationCrashed) + L" (" + HexCode(outcome.code) + L")";
+            return LoadMessage(msg::RegistrationCrashed);
         case Kind::TimedOut:
             return FormatPlaceholders(LoadMessage(msg::RegistrationTimedOut),
                                       {static_cast<std::int32_t>((outcome.code + 999) / 1000)});
@@ -72,9 +72,27 @@ std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstrin
             // Some texts name the file as "%1" ("%1 is not a valid Win32 application.").
             for (size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + fileName.size()))
                 text.replace(at, 2, fileName);
-            return text + L" (" + HexCode(outcome.code) + L")";
+            return text;
         }
     }
+}
+
+std::wstring FailureCode(const RegistrationOutcome& outcome) {
+    // A hung registration's code is the time it was given.
+    return outcome.kind == RegistrationOutcome::Kind::TimedOut ? std::wstring() : HexCode(outcome.code);
+}
+
+std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstring& fileName) {
+    const std::wstring code = FailureCode(outcome);
+    return FailureText(outcome, fileName) + (code.empty() ? L"" : L" (" + code + L")");
+}
+
+unsigned long MissingFileError(const ComponentFile& entry) {
+    if (::GetFileAttributesW(entry.CataloguePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND;
+    }
+    return ERROR_RESOURCE_TYPE_NOT_FOUND;
 }
 
 std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes) {

@@ -36,7 +36,15 @@ std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, Registr
                                     RepairProgress& progress);
 
 // Why a registration failed, in the user's words: the system's text for the
-// error or HRESULT with its code, or what became of the process it ran in.
+// error or HRESULT, or what became of the process it ran in.
+std::wstring FailureText(const RegistrationOutcome& outcome, const std::wstring& fileName);
+// The error, HRESULT or exception code of a failure as 0x and eight hex
+// digits; empty for one that has none (a registration that never returned).
+std::wstring FailureCode(const RegistrationOutcome& outcome);
+// The text with its code in brackets.
 std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstring& fileName);
+// Why a catalogue entry that was not registered is missing: the file is not
+// there (the system's error) or has no version information.
+unsigned long MissingFileError(const ComponentFile& entry);
 // One text for all failed registrations of a run, empty when none failed.
 std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes);

@@ -52,6 +52,11 @@ constexpr int AnswerResolved = 156;
 constexpr int AnswerStillProblems = 157;
 constexpr int RegistrationCrashed = 160;
 constexpr int RegistrationTimedOut = 161;
+constexpr int CommandLineUsage = 170;
+constexpr int UnknownOption = 171;
+constexpr int CheckOrRepair = 172;
+constexpr int LogNeedsFileName = 173;
+constexpr int LogNeedsCommand = 174;
 }  // namespace msg
 
 // The text of a message in the user interface language, exactly as stored

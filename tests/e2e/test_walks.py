@@ -22,6 +22,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wizard_e2e as e2e  # noqa: E402
+from command_line_checks import CommandLineChecks  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -102,6 +103,7 @@ class Walks(unittest.TestCase):
     prefixes = {}
     kind = None  # the prefix's architecture: the one under test
     common_files = COMMON_FILES  # as the program under test sees it
+    system = SYSTEM
 
     @classmethod
     def setUpClass(cls):
@@ -584,11 +586,11 @@ class Walks(unittest.TestCase):
         self.assertEqual(wizard.prefix.opened_urls(), [self.url(XP_SERVICE_PACK)])
 
 
-class English(Walks):
+class English(CommandLineChecks, Walks):
     language = "en"
 
 
-class German(Walks):
+class German(CommandLineChecks, Walks):
     language = "de"
 
 

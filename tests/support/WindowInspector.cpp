@@ -176,12 +176,15 @@ private:
         auto* search = reinterpret_cast<PopupSearch*>(data);
         DWORD process = 0;
         ::GetWindowThreadProcessId(top, &process);
-        if (process == search->self->processId_ && top != search->self->window_ && ::IsWindowVisible(top))
-            search->found.push_back(top);
+        const bool wanted = search->self->processId_ != 0 ? process == search->self->processId_
+                                                           : process != ::GetCurrentProcessId();
+        if (wanted && top != search->self->window_ && ::IsWindowVisible(top)) search->found.push_back(top);
         return TRUE;
     }
 
-    // Windows of the wizard's process other than the wizard, with their texts.
+public:
+    // Windows of the wizard's process other than the wizard, with their
+    // texts; without a wizard, the visible windows of every other process.
     void Popups() const {
         PopupSearch search{this, {}};
         ::EnumWindows(&Wizard::CollectPopup, reinterpret_cast<LPARAM>(&search));
@@ -198,6 +201,7 @@ private:
         }
     }
 
+private:
     HWND window_ = nullptr;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;
@@ -321,7 +325,9 @@ int main() {
             command.pop_back();
         if (command == "quit") break;
         Wizard wizard;
-        if (!wizard.Find()) {
+        if (command == "windows") {
+            wizard.Popups();
+        } else if (!wizard.Find()) {
             Emit("window present=0");
         } else if (command == "state") {
             wizard.State();

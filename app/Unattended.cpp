@@ -1,0 +1,149 @@
+#include "app/Unattended.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/VersionVerdict.h"
+#include "repair/ComponentCatalogue.h"
+#include "repair/RepairRun.h"
+#include "winsupport/DecimalText.h"
+#include "winsupport/RaisedError.h"
+#include "winsupport/ReportWriter.h"
+#include "winsupport/TextCodec.h"
+#include "winsupport/modAPI.h"
+
+namespace {
+
+constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
+
+// A field never breaks its line or splits into two.
+std::wstring Field(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
+    }
+    return text;
+}
+
+std::wstring Line(const std::vector<std::wstring>& fields) {
+    std::wstring line;
+    for (const std::wstring& field : fields) line += (line.empty() ? L"" : L"\t") + Field(field);
+    return line;
+}
+
+std::wstring Header(CommandMode mode) {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const auto two = [](WORD value) { return (value < 10 ? L"0" : L"") + DecimalText(value); };
+    const std::wstring time = DecimalText(now.wYear) + L"-" + two(now.wMonth) + L"-" + two(now.wDay) + L" " +
+                              two(now.wHour) + L":" + two(now.wMinute) + L":" + two(now.wSecond);
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(computer, &size)) size = 0;
+    return Line(
+        {L"#MdacRepair", mode == CommandMode::Check ? L"check" : L"repair", time, std::wstring(computer, size)});
+}
+
+ComponentFileTable Catalogue() {
+    return BuildCatalogue(GetSpecialFolderPath(kCommonProgramFiles), GetSystemDirectoryText());
+}
+
+// name, version, path, keyword, code, reason: one line per file.
+std::wstring FileLine(const ComponentFile& entry, const wchar_t* keyword, const std::wstring& code = {},
+                      const std::wstring& reason = {}) {
+    return Line({entry.FileName, entry.FileVersion, entry.CataloguePath, keyword, code, reason});
+}
+
+std::wstring MissingLine(const ComponentFile& entry) {
+    const RegistrationOutcome missing{RegistrationOutcome::Kind::LoadFailed, MissingFileError(entry)};
+    return FileLine(entry, L"missing", FailureCode(missing), FailureText(missing, entry.FileName));
+}
+
+bool Found(const ComponentFile& entry) {
+    return entry.FileVersion != kNoFileVersion;
+}
+
+int Check(ReportWriter& out) {
+    const std::wstring installed = InstalledMdacVersion();
+    const std::wstring jetPath = GetSystemDirectoryText() + L"\\msjet40.dll";
+    VS_FIXEDFILEINFO jetInfo{};
+    const bool jetFound = ReadFixedFileInfo(jetPath, jetInfo);
+    const VersionVerdict verdict = JudgeVersions(installed.substr(0, 4), GetFileVersionText(jetPath, false),
+                                                 GetFileVersionText(jetPath, true), GetWindowsVersionKind());
+    const auto keyword = [](bool found, bool upToDate) {
+        return !found ? L"not-found" : upToDate ? L"latest" : L"update";
+    };
+    out.WriteLine(Line({L"MDAC", installed, keyword(!installed.empty(), verdict.mdac.upToDate)}));
+    out.WriteLine(Line({L"Jet", jetFound ? GetFileVersionText(jetPath, false) : std::wstring(),
+                        keyword(jetFound, verdict.jet.upToDate)}));
+    const std::wstring prefix = installed.substr(0, 4);
+    for (const ComponentFile& entry : Catalogue()) {
+        if (entry.HideFromList) continue;
+        out.WriteLine(!Found(entry) ? MissingLine(entry)
+                                    : FileLine(entry, MatchesMdacVersion(entry, prefix) ? L"matches" : L"differs"));
+    }
+    return verdict.mdac.upToDate && verdict.jet.upToDate ? 0 : 1;
+}
+
+// The window's waits pace its progress bar; here nothing is shown.
+class Unwatched final : public RepairProgress {
+public:
+    void ShowEntry(const ComponentFile&) override {}
+    void Step(std::size_t) override {}
+    bool KeepAlive() override { return true; }
+};
+
+int Repair(ReportWriter& out) {
+    const ComponentFileTable catalogue = Catalogue();
+    RegistrationWorker worker;
+    worker.StartEarly();
+    Unwatched progress;
+    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, worker, progress);
+    bool failed = false;
+    for (size_t index = 0; index < catalogue.size() && index < outcomes.size(); ++index) {
+        const ComponentFile& entry = catalogue[index];
+        const EntryOutcome& outcome = outcomes[index];
+        if (entry.SkipRegistration) {
+            out.WriteLine(FileLine(entry, L"not-registered"));
+        } else if (!outcome.attempted) {
+            out.WriteLine(MissingLine(entry));
+        } else if (outcome.registration.Failed()) {
+            failed = true;
+            out.WriteLine(FileLine(entry, L"failed", FailureCode(outcome.registration),
+                                   FailureText(outcome.registration, FileNameOf(entry.FilePath))));
+        } else {
+            out.WriteLine(FileLine(entry, L"registered"));
+        }
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int RunUnattended(const CommandRequest& request) {
+    // No box may wait for a user who is not there.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    ReportWriter out;
+    if (!request.logPath.empty()) {
+        if (!out.OpenFile(request.logPath)) {
+            return request.error.empty() ? kExitLogNotWritable : kExitBadCommandLine;
+        }
+    } else {
+        out.OpenConsole();
+    }
+    out.WriteLine(Header(request.mode));
+    if (!request.error.empty()) {
+        out.WriteLine(Line({L"error", request.error}));
+        return kExitBadCommandLine;
+    }
+    try {
+        return request.mode == CommandMode::Check ? Check(out) : Repair(out);
+    } catch (const RaisedError& error) {
+        out.WriteLine(Line({L"error", error.Description()}));
+    } catch (const std::exception& error) {
+        out.WriteLine(Line({L"error", FromAnsi(error.what())}));
+    }
+    return kExitCouldNotRun;
+}

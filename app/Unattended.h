@@ -1,0 +1,13 @@
+#pragma once
+// The check and the repair without a window, for deployment tools: results
+// as tab-separated lines, the outcome as the exit code.
+
+#include "app/CommandLine.h"
+
+// Exit codes besides the check's and the repair's own 0 and 1.
+constexpr int kExitLogNotWritable = 2;
+constexpr int kExitCouldNotRun = 3;
+constexpr int kExitBadCommandLine = 87;  // ERROR_INVALID_PARAMETER
+
+// Runs a /check or /repair request, or reports why it was not understood.
+int RunUnattended(const CommandRequest& request);

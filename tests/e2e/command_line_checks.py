@@ -1,0 +1,190 @@
+"""The check and the repair without a window, started as a deployment tool
+starts them: the shipped program with arguments, read by its exit code, its
+log and its output, with every visible window on the display watched while it
+runs. Mixed into the walks of each language, so that the reason texts are
+checked in both."""
+
+import os
+import shutil
+import subprocess
+import time
+
+import wizard_e2e as e2e
+
+LISTED = [(path, registered) for path, registered, listed in e2e.CATALOGUE if listed]
+
+
+class CommandLineChecks:
+
+    def cli_prefix(self):
+        """A prefix of its own: the "missing" scenario, changed by these tests."""
+        if "cli" not in self.prefixes:
+            prefix = e2e.Prefix(os.path.join(self.root, "cli"), self.language, self.display, base=self.base.path,
+                                kind=self.kind)
+            prefix.prepare(e2e.Scenario("cli", **self.CLI_SCENARIO))
+            self.prefixes["cli"] = prefix
+        return self.prefixes["cli"]
+
+    CLI_SCENARIO = dict(mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0",
+                        missing={"MSADOX.DLL", "MSADCE.DLL", "MSDAPS.DLL", "MSDAER.DLL"},
+                        unversioned={"MSDATT.DLL"}, older={"MSADOR15.DLL": "2.80.1022.0"})
+
+    def run_program(self, prefix, *arguments, close_box=False):
+        """Runs the program to its end: its exit code, seconds, output and the
+        windows that showed while it ran. close_box: presses Enter on the first
+        message box."""
+        inspector = prefix.start_inspector()
+        registrations = prefix.drive_c("registrations.txt")
+        if os.path.exists(registrations):
+            os.remove(registrations)
+        env = dict(prefix.env, WIZARD_REGISTRATION_LOG="C:\\registrations.txt")
+        started = time.monotonic()
+        process = subprocess.Popen([prefix.wine_command, e2e.built("WIZARD_PROGRAM")] + list(arguments), env=env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        windows = []
+        try:
+            while process.poll() is None:
+                if time.monotonic() - started > 60:
+                    self.fail("%s did not end within a minute" % " ".join(arguments))
+                state = e2e.State(inspector.ask("windows"))
+                for window in state.popups:
+                    if window not in windows:
+                        windows.append(window)
+                if close_box and state.popups:
+                    left, top, right, bottom = e2e._rect(state.popups[0]["rect"])
+                    self.display.move((left + right) // 2, (top + bottom) // 2)
+                    self.display.key("Return")
+                    close_box = False
+                time.sleep(0.05)
+            seconds = time.monotonic() - started
+            output = process.stdout.read().decode("utf-8")
+        finally:
+            if process.poll() is None:
+                process.kill()
+            process.wait()
+            process.stdout.close()
+        return process.returncode, seconds, output, windows
+
+    def missing_code(self, prefix, path):
+        """A file that is there without version information (Wine brings its
+        own builds of a few), or one that is not there at all."""
+        return "0x00000715" if prefix.existing(self.expanded(path)) else "0x00000002"
+
+    def log_lines(self, prefix, name):
+        with open(prefix.drive_c(name), "rb") as log:
+            text = log.read().decode("utf-8")
+        self.assertTrue(text.endswith("\r\n"), "lines end in CR LF")
+        return [line.split("\t") for line in text[:-2].split("\r\n")]
+
+    def expanded(self, path):
+        return path.replace("%common%", self.common_files).replace("%system%", self.system)
+
+    def assertHeader(self, line, mode):
+        self.assertEqual(line[:2], ["#MdacRepair", mode])
+        self.assertRegex(line[2], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+
+    def assertFileLine(self, line, path, version, keyword, code=""):
+        """name, version, path, keyword, code, reason"""
+        self.assertEqual(len(line), 6, line)
+        self.assertEqual(line[0], e2e.file_name(path))
+        self.assertEqual(line[1], version or "N/A")
+        self.assertEqual(line[2].lower(), self.expanded(path).lower())
+        self.assertEqual(line[3:5], [keyword, code], line)
+        self.assertEqual(line[5] != "", code != "", "a reason goes with each code: %r" % line)
+
+    # ---- the tests ----------------------------------------------------------------------
+
+    def test_check_reports_the_versions_and_files_and_whether_an_update_is_due(self):
+        prefix = self.cli_prefix()
+        scenario = e2e.Scenario("cli", **self.CLI_SCENARIO)
+        code, _, output, windows = self.run_program(prefix, "/check", "/log:C:\\check.log")
+        self.assertEqual((code, output, windows), (0, "", []))
+        lines = self.log_lines(prefix, "check.log")
+        self.assertHeader(lines[0], "check")
+        self.assertEqual(lines[1:3], [["MDAC", "2.81.1117.0", "latest"], ["Jet", "4.0.8618", "latest"]])
+        self.assertEqual(len(lines), 3 + len(LISTED))
+        for line, (path, _) in zip(lines[3:], LISTED):
+            version = scenario.file_version(path)
+            if version is None:
+                self.assertFileLine(line, path, None, "missing", self.missing_code(prefix, path))
+            else:
+                self.assertFileLine(line, path, version, "matches" if version.startswith("2.81") else "differs")
+
+        # Options in any case, with "-"; without /log the lines go to the output it was given.
+        prefix.fixture("sz", r"HKLM\Software\Microsoft\DataAccess", "FullInstallVer", "2.80.1022.0")
+        code, _, output, windows = self.run_program(prefix, "-CHECK")
+        prefix.fixture("sz", r"HKLM\Software\Microsoft\DataAccess", "FullInstallVer", "2.81.1117.0")
+        self.assertEqual((code, windows), (1, []))
+        lines = [line.split("\t") for line in output.split("\r\n")[:-1]]
+        self.assertHeader(lines[0], "check")
+        self.assertEqual(lines[1], ["MDAC", "2.80.1022.0", "update"])
+        self.assertEqual(lines[3][3], "differs", "MSADO15 2.81 is not MDAC 2.80's")
+
+    def test_repair_registers_what_the_wizard_registers_and_reports_every_entry(self):
+        prefix = self.cli_prefix()
+        scenario = e2e.Scenario("cli", **self.CLI_SCENARIO)
+        code, seconds, output, windows = self.run_program(prefix, "/Repair", "-Log:C:\\repair.log")
+        self.assertEqual((code, output, windows), (0, "", []))
+        # The same files in the same order as the window's run (the walks check it against the same list).
+        self.check_registrations(prefix, scenario)
+        lines = self.log_lines(prefix, "repair.log")
+        self.assertHeader(lines[0], "repair")
+        self.assertEqual(len(lines), 1 + len(e2e.CATALOGUE))
+        for line, (path, registered, _) in zip(lines[1:], e2e.CATALOGUE):
+            version = scenario.file_version(path)
+            if not registered:
+                self.assertFileLine(line, path, version, "not-registered")
+            elif version is None:
+                self.assertFileLine(line, path, None, "missing", self.missing_code(prefix, path))
+            else:
+                self.assertFileLine(line, path, version, "registered")
+        print("\n/repair of the stand-in scenario: %.2f s" % seconds)
+        if e2e.ARCH == "x64":
+            self.assertLess(seconds, 4, "the run has no waits")
+
+        # One component that refuses: reported with its HRESULT, the others registered still.
+        component = prefix.existing(self.expanded(r"%common%\System\ado\MSJRO.DLL"))
+        saved = component + ".saved"
+        shutil.copy(component, saved)
+        shutil.copy(e2e.built("WIZARD_STAND_IN_FAILING"), component)
+        try:
+            code, _, _, windows = self.run_program(prefix, "/repair", "/log:C:\\repair.log")
+        finally:
+            shutil.move(saved, component)
+        self.assertEqual((code, windows), (1, []))
+        lines = self.log_lines(prefix, "repair.log")
+        failed = [line for line in lines[1:] if line[3] == "failed"]
+        self.assertEqual([line[0] for line in failed], ["MSJRO.DLL"])
+        self.assertEqual(failed[0][4], "0x80004005")
+        self.assertNotEqual(failed[0][5], "")
+        self.check_registrations(prefix, scenario)
+
+    def test_a_command_line_that_is_not_understood_changes_nothing(self):
+        prefix = self.cli_prefix()
+        # With /repair: no window, nothing registered, the reason in the log.
+        code, _, output, windows = self.run_program(prefix, "/repair", "/bogus", "/log:C:\\bad.log")
+        self.assertEqual((code, output, windows), (87, "", []))
+        self.assertFalse(os.path.exists(prefix.drive_c("registrations.txt")))
+        lines = self.log_lines(prefix, "bad.log")
+        self.assertHeader(lines[0], "repair")
+        self.assertEqual(lines[1:], [["error", self.msg(171).replace("[*]", "/bogus")]])
+        code, _, output, windows = self.run_program(prefix, "/check", "/repair")
+        self.assertEqual((code, windows), (87, []))
+        self.assertEqual(output.split("\r\n")[1], "error\t" + self.msg(172))
+
+        # A log that cannot be written: exit code 2 and nothing else.
+        code, _, output, windows = self.run_program(prefix, "/repair", "/log:C:\\no such folder\\repair.log")
+        self.assertEqual((code, output, windows), (2, "", []))
+        self.assertFalse(os.path.exists(prefix.drive_c("registrations.txt")))
+
+        # Without /check or /repair: the usage, with the reason first.
+        code, _, _, windows = self.run_program(prefix, "/bogus", close_box=True)
+        self.assertEqual(code, 87)
+        # A message box; its title is read only up to the first blank.
+        self.assertEqual([window["class"] for window in windows], ["#32770"])
+        self.assertEqual(windows[0]["title"], self.msg(100).split()[0])
+        self.assertIn(self.msg(171).replace("[*]", "/bogus") + "\n\n" + self.msg(170), windows[0]["texts"])
+        code, _, _, windows = self.run_program(prefix, "/?", close_box=True)
+        self.assertEqual(code, 0)
+        self.assertEqual([window["class"] for window in windows], ["#32770"])
+        self.assertIn(self.msg(170), windows[0]["texts"])
