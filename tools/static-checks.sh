@@ -1,9 +1,20 @@
 #!/bin/sh
 # The checks that read the source: clang-format's layout and clang-tidy's
-# findings, against the MinGW headers of the 64-bit target (the fuzz targets,
-# built for this machine, against its own).
+# findings. clang-tidy reads each Windows source with the flags the 64-bit
+# build compiles it with (its compile_commands.json; a source built several
+# ways is read each way), against the same compiler's C++ headers; the fuzz
+# targets, built for this machine, against its own.
+#   tools/static-checks.sh [build dir]    default: build/x64
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build/x64}
+DATABASE="$BUILD/compile_commands.json"
+if [ ! -f "$DATABASE" ]; then
+    echo "no $DATABASE: build the 64-bit program first (tools/build.sh x64)" >&2
+    exit 1
+fi
+BUILD=$(cd "$BUILD" && pwd)
+DATABASE="$BUILD/compile_commands.json"
 cd "$ROOT"
 SOURCES=$(git ls-files '*.cpp' '*.h' | while read -r file; do [ -e "$file" ] && echo "$file"; done)
 mkdir -p "$ROOT/build"
@@ -12,23 +23,49 @@ echo "clang-format: checking layout"
 # shellcheck disable=SC2086
 clang-format --dry-run --Werror $SOURCES
 
+# The sources the build compiles, and the tracked ones it does not: a source
+# no build compiles would escape unread.
+BUILT=$(python3 -c '
+import json, os, sys
+root = os.path.realpath(sys.argv[2])
+for entry in json.load(open(sys.argv[1])):
+    path = os.path.realpath(os.path.join(entry["directory"], entry["file"]))
+    if path.startswith(root + os.sep):
+        print(os.path.relpath(path, root))' "$DATABASE" "$ROOT" | sort -u)
+UNBUILT=$(git ls-files '*.cpp' | grep -v '^tests/fuzz/' | grep -v -x -F "$BUILT" || true)
+if [ -n "$UNBUILT" ]; then
+    printf 'not in %s, so not checked:\n%s\n' "$DATABASE" "$UNBUILT" >&2
+    exit 1
+fi
+
 echo "clang-tidy: checking every source"
-GCC_INCLUDE=/usr/lib/gcc/x86_64-w64-mingw32/12-win32/include
-# The benchmark's yardstick is read in its larger build.
-FLAGS="--target=x86_64-w64-mingw32 -std=c++17 -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0600 -DWINVER=0x0600
-       -D_WIN32_IE=0x0600 -DWITH_WIZARD_LIBRARIES -I$ROOT -I$ROOT/resources
-       -I$ROOT/tests/gtest-custom -I/usr/src/googletest/googletest/include -isystem $GCC_INCLUDE/c++ -isystem $GCC_INCLUDE/c++/x86_64-w64-mingw32"
+# clang finds no C++ library for the MinGW target by itself: give it the one
+# of the compiler the build uses.
+COMPILER=$(python3 -c '
+import json, shlex, sys
+entry = json.load(open(sys.argv[1]))[0]
+print((entry.get("arguments") or shlex.split(entry["command"]))[0])' "$DATABASE")
+EXTRA="--extra-arg=-nostdinc++"
+for dir in $("$COMPILER" -E -x c++ - -v </dev/null 2>&1 |
+    sed -n '/#include <...> search starts here:/,/End of search list./p' | grep '/c++'); do
+    EXTRA="$EXTRA --extra-arg=-isystem$dir"
+done
+# The build's GCC options clang ignores, and its -Werror: clang's own warnings
+# are not among the checks chosen in .clang-tidy.
+EXTRA="$EXTRA --extra-arg=-Wno-ignored-optimization-argument --extra-arg=-Wno-error"
 # The fuzz targets are built for this machine, not for Windows.
 HOST_FLAGS="-std=c++17 -I$ROOT"
-export FLAGS HOST_FLAGS
+export BUILD EXTRA HOST_FLAGS
 # One clang-tidy per file, as many at a time as there are cores.
 {
-    git ls-files 'app/*.cpp' 'repair/*.cpp' 'ui/*.cpp' 'winsupport/*.cpp' 'tests/*.cpp' 'tools/*.cpp' |
-        grep -v '^tests/fuzz/' | sed 's/^/windows /'
+    echo "$BUILT" | sed 's/^/windows /'
     git ls-files 'tests/fuzz/*.cpp' | sed 's/^/host /'
 } | xargs -P "$(nproc)" -L 1 sh -c '
-    if [ "$0" = host ]; then flags=$HOST_FLAGS; else flags=$FLAGS; fi
-    clang-tidy --quiet "$1" -- $flags 2>&1 | grep -v "warnings generated" || true' >"$ROOT/build/clang-tidy.log"
+    if [ "$0" = host ]; then
+        clang-tidy --quiet "$1" -- $HOST_FLAGS
+    else
+        clang-tidy --quiet -p "$BUILD" $EXTRA "$1"
+    fi 2>&1 | grep -v "warnings generated" || true' >"$ROOT/build/clang-tidy.log"
 if grep -q -E "(warning|error):" "$ROOT/build/clang-tidy.log"; then
     cat "$ROOT/build/clang-tidy.log"
     exit 1
