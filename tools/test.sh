@@ -2,7 +2,8 @@
 # Builds both architectures and runs every test: the Windows suites and the
 # end-to-end walks of each architecture under its own Wine (x64 natively, x86
 # under 32-bit Wine emulated by QEMU) in fresh temporary prefixes, each on a
-# private Xvfb display, and the build checks. Arguments go to both ctest runs.
+# private Xvfb display, and the long checks. Arguments go to the two
+# architectures' ctest runs.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/tools/setup-debian.sh"
@@ -10,22 +11,21 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 for check in check-imports.sh check-manifest.sh; do
     "$ROOT/tools/$check" "$ROOT/dist/x64/MdacRepair.exe" "$ROOT/dist/x86/MdacRepair.exe"
 done
-# The long checks that need no Wine run beside the x64 tests, at the lowest
-# priority: those tests mostly wait, and keep the processor whenever they
-# need it. The x86 tests, emulated, need the processor throughout and start
-# when the long checks are done. The fuzzing of the platform-free text code
-# ($FUZZ_SECONDS per target) and the source's layout and clang-tidy findings
-# report after the tests, so that a finding never hides a failing test or the
-# reverse.
+# The long checks (ctest label "long": fuzzing, $FUZZ_SECONDS per target, and
+# the source's layout and clang-tidy findings) need no Wine and run beside the
+# x64 tests, at the lowest priority: those tests mostly wait, and keep the
+# processor whenever they need it. They run from the x86 build, so that no
+# two ctest share a build directory. The x86 tests, emulated, need the
+# processor throughout and start when the long checks are done. The long
+# checks' results print after the tests', so that a finding never hides a
+# failing test or the reverse.
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+export FUZZ_SECONDS
 LONG_CHECKS=$(mktemp -d)
-long_check() {
-    name=$1
-    shift
-    if nice -n 19 "$@" >"$LONG_CHECKS/$name.log" 2>&1; then echo 0; else echo 1; fi >"$LONG_CHECKS/$name.status"
-}
 (
-    long_check fuzz "$ROOT/tools/fuzz.sh" "${FUZZ_SECONDS:-30}"
-    long_check static "$ROOT/tools/static-checks.sh"
+    cd "$ROOT/build/x86"
+    if nice -n 19 ctest --output-on-failure --no-tests=error -L long >"$LONG_CHECKS/log" 2>&1; then echo 0; else echo 1; fi \
+        >"$LONG_CHECKS/status"
 ) &
 long_checks=$!
 
@@ -49,11 +49,9 @@ for arch in x64 x86; do
         echo "The long checks ended $(($(date +%s) - started)) s after the x64 tests."
     fi
     started=$(date +%s)
-    (cd "$ROOT/build/$arch" && ctest --output-on-failure --parallel 2 "$@") || status=1
+    (cd "$ROOT/build/$arch" && ctest --output-on-failure --parallel 2 -LE long "$@") || status=1
     echo "The $arch tests took $(($(date +%s) - started)) s."
 done
-for check in fuzz static; do
-    cat "$LONG_CHECKS/$check.log"
-    [ "$(cat "$LONG_CHECKS/$check.status" 2>/dev/null)" = 0 ] || status=1
-done
+cat "$LONG_CHECKS/log"
+[ "$(cat "$LONG_CHECKS/status" 2>/dev/null)" = 0 ] || status=1
 exit $status
