@@ -176,8 +176,8 @@ private:
         auto* search = reinterpret_cast<PopupSearch*>(data);
         DWORD process = 0;
         ::GetWindowThreadProcessId(top, &process);
-        const bool wanted = search->self->processId_ != 0 ? process == search->self->processId_
-                                                           : process != ::GetCurrentProcessId();
+        const bool wanted =
+            search->self->processId_ != 0 ? process == search->self->processId_ : process != ::GetCurrentProcessId();
         if (wanted && top != search->self->window_ && ::IsWindowVisible(top)) search->found.push_back(top);
         return TRUE;
     }
