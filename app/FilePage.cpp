@@ -9,11 +9,6 @@
 #include "app/frmMain.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
-#include "winsupport/modAPI.h"
-
-namespace {
-constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
-}  // namespace
 
 std::wstring frmMain::GetFile03(const std::wstring& path) {
     return FileNameOf(path);
@@ -28,7 +23,7 @@ ComponentFile frmMain::ReadComponentFile(const std::wstring& path) {
 }
 
 void frmMain::BuildComponentCatalogue() {
-    const std::wstring commonFiles = GetSpecialFolderPath(kCommonProgramFiles);
+    const std::wstring commonFiles = CommonFilesFolder();
     if (commonFiles.empty()) {
         // The build goes on with root-relative paths once the user has read this.
         ::MessageBoxA(window_, ToAnsi(LoadMessage(msg::IdentifyOldFiles)).c_str(),

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
-
 // A field never breaks its line or splits into two.
 std::wstring Field(std::wstring text) {
     for (wchar_t& c : text) {
@@ -47,7 +45,7 @@ std::wstring Header(CommandMode mode) {
 }
 
 ComponentFileTable Catalogue() {
-    return BuildCatalogue(GetSpecialFolderPath(kCommonProgramFiles), GetSystemDirectoryText());
+    return BuildCatalogue(CommonFilesFolder(), GetSystemDirectoryText());
 }
 
 // name, version, path, keyword, code, reason: one line per file.
@@ -67,22 +65,22 @@ bool Found(const ComponentFile& entry) {
 
 int Check(ReportWriter& out) {
     const std::wstring installed = InstalledMdacVersion();
-    const std::wstring jetPath = GetSystemDirectoryText() + L"\\msjet40.dll";
+    const std::wstring jetPath = JetEnginePath(GetSystemDirectoryText());
     VS_FIXEDFILEINFO jetInfo{};
     const bool jetFound = ReadFixedFileInfo(jetPath, jetInfo);
-    const VersionVerdict verdict = JudgeVersions(installed.substr(0, 4), GetFileVersionText(jetPath, false),
-                                                 GetFileVersionText(jetPath, true), GetWindowsVersionKind());
+    const std::wstring jetVersion = GetFileVersionText(jetPath, false);
+    const VersionVerdict verdict =
+        JudgeVersions(installed.substr(0, 4), jetVersion, GetFileVersionText(jetPath, true), GetWindowsVersionKind());
     const auto keyword = [](bool found, bool upToDate) {
         return !found ? L"not-found" : upToDate ? L"latest" : L"update";
     };
     out.WriteLine(Line({L"MDAC", installed, keyword(!installed.empty(), verdict.mdac.upToDate)}));
-    out.WriteLine(Line({L"Jet", jetFound ? GetFileVersionText(jetPath, false) : std::wstring(),
-                        keyword(jetFound, verdict.jet.upToDate)}));
-    const std::wstring prefix = installed.substr(0, 4);
+    out.WriteLine(Line({L"Jet", jetFound ? jetVersion : std::wstring(), keyword(jetFound, verdict.jet.upToDate)}));
     for (const ComponentFile& entry : Catalogue()) {
         if (entry.HideFromList) continue;
         out.WriteLine(!Found(entry) ? MissingLine(entry)
-                                    : FileLine(entry, MatchesMdacVersion(entry, prefix) ? L"matches" : L"differs"));
+                                    : FileLine(entry, MatchesMdacVersion(entry, installed.substr(0, 4)) ? L"matches"
+                                                                                                        : L"differs"));
     }
     return verdict.mdac.upToDate && verdict.jet.upToDate ? 0 : 1;
 }

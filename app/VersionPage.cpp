@@ -10,7 +10,7 @@
 
 void frmMain::CheckVersions() {
     MdacVersionPrefix = InstalledMdacVersion().substr(0, 4);
-    const std::wstring jetPath = SystemDirectory + L"\\msjet40.dll";
+    const std::wstring jetPath = JetEnginePath(SystemDirectory);
     const VersionVerdict verdict = JudgeVersions(MdacVersionPrefix, GetFileVersionText(jetPath, false),
                                                  GetFileVersionText(jetPath, true), WindowsVersion);
 

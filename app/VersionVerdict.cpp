@@ -37,6 +37,10 @@ VersionVerdict JudgeVersions(const std::wstring& mdacVersionPrefix, const std::w
     return verdict;
 }
 
+std::wstring JetEnginePath(const std::wstring& systemDirectory) {
+    return systemDirectory + L"\\msjet40.dll";
+}
+
 std::wstring InstalledMdacVersion() {
     const TaggedValue emptyText{std::wstring()};
     cRegistry registry;

@@ -30,6 +30,9 @@ struct VersionVerdict {
 VersionVerdict JudgeVersions(const std::wstring& mdacVersionPrefix, const std::wstring& jetVersion,
                              const std::wstring& jetBuild, int windowsVersion);
 
+// The Jet engine's file, whose version the check reads.
+std::wstring JetEnginePath(const std::wstring& systemDirectory);
+
 // FullInstallVer as the registry holds it, up to its first NUL; empty when
 // there is none.
 std::wstring InstalledMdacVersion();

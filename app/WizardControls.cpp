@@ -75,6 +75,9 @@ void WizardControls::Attach(HWND window, const char* panelClass, void* panelPara
     making_ = window != nullptr;
     controls_.fill(nullptr);
     pagesMade_.fill(false);
+}
+
+void WizardControls::ReadScreenResolution() {
     WindowDC screen(nullptr);
     if (screen) {
         dpiX_ = ::GetDeviceCaps(screen.get(), LOGPIXELSX);

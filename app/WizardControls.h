@@ -23,6 +23,9 @@ public:
     WizardControls(const WizardControls&) = delete;
     WizardControls& operator=(const WizardControls&) = delete;
 
+    // The screen's resolution, which places every control; read before the
+    // window is made, which is sized by it.
+    void ReadScreenResolution();
     // Starts over for a new window: no control made, none of its pages either.
     void Attach(HWND window, const char* panelClass, void* panelParam, PageLoader loader);
     // The controls on the window itself (button bar, page panels) and on the
@@ -50,7 +53,6 @@ public:
     // The control's own visible flag, whatever its page's place in the z-order.
     bool IsShown(ControlId id);
 
-    int DpiX() const noexcept { return dpiX_; }
     int ToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
     int ToPixelsY(int twips) const noexcept { return ::MulDiv(twips, dpiY_, 1440); }
 

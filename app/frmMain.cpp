@@ -76,8 +76,7 @@ bool frmMain::Create() {
         !RegisterWindowClass(kPanelClass, &frmMain::PanelProc, nullptr)) {
         return false;
     }
-    // Attached again once the window exists; until then it only knows the screen's resolution.
-    controls_.Attach(nullptr, kPanelClass, this, nullptr);
+    controls_.ReadScreenResolution();
     RECT frame{0, 0, TwipsToPixelsX(kClientWidthTwips), TwipsToPixelsY(kClientHeightTwips)};
     ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
     // Explicit coordinates: CW_USEDEFAULT would take y as the show command.

@@ -4,12 +4,9 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "app/ControlLayout.h"
 #include "app/WizardControls.h"

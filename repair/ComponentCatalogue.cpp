@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int kCommonProgramFiles = 0x2B;  // CSIDL_PROGRAM_FILES_COMMON
+
 enum class Base { CommonFiles, System };
 
 struct CatalogueRow {
@@ -86,6 +88,10 @@ ComponentFile ReadComponentFile(const std::wstring& path) {
         entry.FileVersion = kNoFileVersion;
     }
     return entry;
+}
+
+std::wstring CommonFilesFolder() {
+    return GetSpecialFolderPath(kCommonProgramFiles);
 }
 
 ComponentFileTable BuildCatalogue(const std::wstring& commonFiles, const std::wstring& systemDirectory) {

@@ -23,6 +23,9 @@ struct ComponentFile {
 
 using ComponentFileTable = std::vector<ComponentFile>;
 
+// Where the catalogue's shared component folders lie (Common Files); empty
+// when the system cannot say.
+std::wstring CommonFilesFolder();
 // The catalogue with every file's version read; paths start at the common
 // files folder or the system directory (root-relative when one is empty).
 ComponentFileTable BuildCatalogue(const std::wstring& commonFiles, const std::wstring& systemDirectory);

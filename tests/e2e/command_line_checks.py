@@ -11,23 +11,16 @@ import time
 
 import wizard_e2e as e2e
 
-LISTED = [(path, registered) for path, registered, listed in e2e.CATALOGUE if listed]
+LISTED = [path for path, _, listed in e2e.CATALOGUE if listed]
 
 
 class CommandLineChecks:
+    """Needs the walks' prefix(), catalogue_path(), msg(), check_registrations()
+    and cli_scenario, the scenario of "missing"."""
 
     def cli_prefix(self):
-        """A prefix of its own: the "missing" scenario, changed by these tests."""
-        if "cli" not in self.prefixes:
-            prefix = e2e.Prefix(os.path.join(self.root, "cli"), self.language, self.display, base=self.base.path,
-                                kind=self.kind)
-            prefix.prepare(e2e.Scenario("cli", **self.CLI_SCENARIO))
-            self.prefixes["cli"] = prefix
-        return self.prefixes["cli"]
-
-    CLI_SCENARIO = dict(mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0",
-                        missing={"MSADOX.DLL", "MSADCE.DLL", "MSDAPS.DLL", "MSDAER.DLL"},
-                        unversioned={"MSDATT.DLL"}, older={"MSADOR15.DLL": "2.80.1022.0"})
+        """The "missing" scenario in a prefix of its own, which these tests change."""
+        return self.prefix("missing", copy="cli")
 
     def run_program(self, prefix, *arguments, close_box=False):
         """Runs the program to its end: its exit code, seconds, output and the
@@ -68,16 +61,13 @@ class CommandLineChecks:
     def missing_code(self, prefix, path):
         """A file that is there without version information (Wine brings its
         own builds of a few), or one that is not there at all."""
-        return "0x00000715" if prefix.existing(self.expanded(path)) else "0x00000002"
+        return "0x00000715" if prefix.existing(self.catalogue_path(path)) else "0x00000002"
 
     def log_lines(self, prefix, name):
         with open(prefix.drive_c(name), "rb") as log:
             text = log.read().decode("utf-8")
         self.assertTrue(text.endswith("\r\n"), "lines end in CR LF")
         return [line.split("\t") for line in text[:-2].split("\r\n")]
-
-    def expanded(self, path):
-        return path.replace("%common%", self.common_files).replace("%system%", self.system)
 
     def assertHeader(self, line, mode):
         self.assertEqual(line[:2], ["#MdacRepair", mode])
@@ -88,7 +78,7 @@ class CommandLineChecks:
         self.assertEqual(len(line), 6, line)
         self.assertEqual(line[0], e2e.file_name(path))
         self.assertEqual(line[1], version or "N/A")
-        self.assertEqual(line[2].lower(), self.expanded(path).lower())
+        self.assertEqual(line[2].lower(), self.catalogue_path(path).lower())
         self.assertEqual(line[3:5], [keyword, code], line)
         self.assertEqual(line[5] != "", code != "", "a reason goes with each code: %r" % line)
 
@@ -96,14 +86,14 @@ class CommandLineChecks:
 
     def test_check_reports_the_versions_and_files_and_whether_an_update_is_due(self):
         prefix = self.cli_prefix()
-        scenario = e2e.Scenario("cli", **self.CLI_SCENARIO)
+        scenario = self.cli_scenario
         code, _, output, windows = self.run_program(prefix, "/check", "/log:C:\\check.log")
         self.assertEqual((code, output, windows), (0, "", []))
         lines = self.log_lines(prefix, "check.log")
         self.assertHeader(lines[0], "check")
         self.assertEqual(lines[1:3], [["MDAC", "2.81.1117.0", "latest"], ["Jet", "4.0.8618", "latest"]])
         self.assertEqual(len(lines), 3 + len(LISTED))
-        for line, (path, _) in zip(lines[3:], LISTED):
+        for line, path in zip(lines[3:], LISTED):
             version = scenario.file_version(path)
             if version is None:
                 self.assertFileLine(line, path, None, "missing", self.missing_code(prefix, path))
@@ -122,7 +112,7 @@ class CommandLineChecks:
 
     def test_repair_registers_what_the_wizard_registers_and_reports_every_entry(self):
         prefix = self.cli_prefix()
-        scenario = e2e.Scenario("cli", **self.CLI_SCENARIO)
+        scenario = self.cli_scenario
         code, seconds, output, windows = self.run_program(prefix, "/Repair", "-Log:C:\\repair.log")
         self.assertEqual((code, output, windows), (0, "", []))
         # The same files in the same order as the window's run (the walks check it against the same list).
@@ -143,7 +133,7 @@ class CommandLineChecks:
             self.assertLess(seconds, 4, "the run has no waits")
 
         # One component that refuses: reported with its HRESULT, the others registered still.
-        component = prefix.existing(self.expanded(r"%common%\System\ado\MSJRO.DLL"))
+        component = prefix.existing(self.catalogue_path(r"%common%\System\ado\MSJRO.DLL"))
         saved = component + ".saved"
         shutil.copy(component, saved)
         shutil.copy(e2e.built("WIZARD_STAND_IN_FAILING"), component)

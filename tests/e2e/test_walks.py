@@ -103,7 +103,7 @@ class Walks(unittest.TestCase):
     prefixes = {}
     kind = None  # the prefix's architecture: the one under test
     common_files = COMMON_FILES  # as the program under test sees it
-    system = SYSTEM
+    cli_scenario = SCENARIOS["missing"]
 
     @classmethod
     def setUpClass(cls):
@@ -125,16 +125,22 @@ class Walks(unittest.TestCase):
 
     # ---- helpers -----------------------------------------------------------------------
 
-    def prefix(self, scenario_name):
-        if scenario_name not in self.prefixes:
-            scenario = SCENARIOS[scenario_name]
-            prefix = e2e.Prefix(os.path.join(self.root, scenario_name), self.language, self.display,
+    def prefix(self, scenario_name, copy=None):
+        """The scenario's prefix; copy: a prefix of that name with the same
+        scenario, for tests that change it."""
+        key = copy or scenario_name
+        if key not in self.prefixes:
+            prefix = e2e.Prefix(os.path.join(self.root, key), self.language, self.display,
                                 base=self.base.path, kind=self.kind)
-            prefix.prepare(scenario)
-            self.prefixes[scenario_name] = prefix
-        prefix = self.prefixes[scenario_name]
+            prefix.prepare(SCENARIOS[scenario_name])
+            self.prefixes[key] = prefix
+        prefix = self.prefixes[key]
         prefix.clear_opened_urls()
         return prefix
+
+    def catalogue_path(self, path):
+        """A catalogue path as the program under test spells it."""
+        return path.replace("%common%", self.common_files).replace("%system%", SYSTEM)
 
     def start(self, scenario_name):
         prefix = self.prefix(scenario_name)
@@ -288,7 +294,7 @@ class Walks(unittest.TestCase):
             if not listed:
                 continue
             name = e2e.file_name(path)
-            full = path.replace("%common%", self.common_files).replace("%system%", SYSTEM)
+            full = self.catalogue_path(path)
             if scenario.name == "fresh":
                 version, shown_path = FRESH_PREFIX_FILES.get(name, (None, None))
             else:
