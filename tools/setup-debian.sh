@@ -3,6 +3,7 @@
 # and 32-bit Wine for the 32-bit program (tools/setup-wine32.sh).
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/tools/apt-update.sh"
 PACKAGES="cmake make python3 googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 fonts-wine fonts-liberation
           xvfb xauth xdotool imagemagick clang-14 libclang-rt-14-dev clang-tidy clang-format git"
@@ -12,9 +13,7 @@ for package in $PACKAGES; do
 done
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    $SUDO apt-get update -q
+    apt_update $SUDO apt-get
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
 fi

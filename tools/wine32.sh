@@ -8,14 +8,19 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -ge 1 ] || { echo "usage: $0 PROGRAM [ARGS]" >&2; exit 2; }
 
-[ -x /usr/lib/wine/wine ] && [ -f /proc/sys/fs/binfmt_misc/qemu-i386 ] || "$ROOT/tools/setup-wine32.sh" >&2
+. "$ROOT/tools/wine-env.sh"
+if ! { [ -x /usr/lib/wine/wine ] || wine32_root >/dev/null; } || [ ! -f /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    "$ROOT/tools/setup-wine32.sh" >&2
+fi
 
 WINEPREFIX=${WINEPREFIX:-$HOME/.wine32}
 export WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-# A 64-bit prefix runs 32-bit programs as 64-bit Windows does (WoW64).
-grep -qs '^#arch=win64' "$WINEPREFIX/system.reg" && exec /usr/lib/wine/wine64 "$@"
-[ -f "$WINEPREFIX/system.reg" ] || "$ROOT/tools/new-prefix.sh" x86 "$WINEPREFIX"
-. "$ROOT/tools/wine-env.sh"
-wine_environment x86
+export WINEDEBUG="${WINEDEBUG:--all}"
+if grep -qs '^#arch=win64' "$WINEPREFIX/system.reg"; then
+    # A 64-bit prefix runs 32-bit programs as 64-bit Windows does (WoW64).
+    wine_environment x64
+else
+    [ -f "$WINEPREFIX/system.reg" ] || "$ROOT/tools/new-prefix.sh" x86 "$WINEPREFIX"
+    wine_environment x86
+fi
 exec "$WINE" "$@"

@@ -270,7 +270,9 @@ class Prefix:
         # The prefix's own architecture: the one under test, or a 64-bit
         # prefix that runs the 32-bit programs as 64-bit Windows does (WoW64).
         self.kind = kind or ARCH
-        self.wine_command = "/usr/lib/wine/wine64" if self.kind in ("x64", "wow64") else WINE
+        # The 32-bit programs, in a 64-bit prefix too, go through tools/wine32.sh:
+        # it knows where the 32-bit Wine is.
+        self.wine_command = "/usr/lib/wine/wine64" if self.kind == "x64" else WINE
         locale = LOCALES[language]
         self.env = dict(os.environ)
         for name in ("LANGUAGE", "LC_MESSAGES", "LC_CTYPE"):
