@@ -9,6 +9,7 @@
 #include "app/frmMain.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
+#include "winsupport/modAPI.h"
 
 std::wstring frmMain::GetFile03(const std::wstring& path) {
     return FileNameOf(path);
@@ -47,10 +48,11 @@ void frmMain::PrepareFileList() {
 void frmMain::FillFileVersionList() {
     BuildComponentCatalogue();
     std::vector<FileListRow> rows;
+    const WindowsRelease windows = RunningWindowsRelease();
     for (const ComponentFile& entry : ComponentFiles) {
         if (entry.HideFromList) continue;
         rows.push_back(
-            {entry.FileName, entry.FileVersion, entry.FilePath, MatchesMdacVersion(entry, MdacVersionPrefix)});
+            {entry.FileName, entry.FileVersion, entry.FilePath, MatchesMdacVersion(entry, MdacVersionPrefix, windows)});
     }
     // Made first: the page's start-up prepares the list.
     controls_.Get(lvwMDACFiles);

@@ -62,6 +62,13 @@ void frmMain::OnRepairClick() {
     RepairPageProgress progress(*this, controls_);
     const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, worker, progress);
     if (window_ == nullptr) return;
+    // Whether database programs can now create the classes; the page stays as
+    // it is meanwhile, and the window keeps answering.
+    const std::vector<ClassReport> classes = CheckClasses(DataAccessClasses(), catalogue, [this] {
+        ProcessPendingMessages();
+        return IsLoaded();
+    });
+    if (window_ == nullptr) return;
 
     controls_.SetVisible(imgRepairing, false);
     controls_.SetText(Label1, LoadMessage(msg::RepairFinished));
@@ -76,7 +83,7 @@ void frmMain::OnRepairClick() {
     controls_.SetEnabled(cmdZurück, true);
     controls_.SetEnabled(cmdAbbrechen, true);
     ::SetFocus(Control(cmdWeiter));
-    const std::wstring failures = FailureReport(catalogue, outcomes);
+    const std::wstring failures = FailureReport(catalogue, outcomes, classes);
     if (failures.empty()) return;
     ::MessageBoxW(window_, failures.c_str(), LoadMessage(msg::ProgramTitle).c_str(), MB_OK);
     // The window, reactivated, would otherwise keep the focus itself.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/VersionVerdict.h"
+#include "repair/ClassCheck.h"
 #include "repair/ComponentCatalogue.h"
 #include "repair/RepairRun.h"
 #include "winsupport/DecimalText.h"
@@ -63,6 +64,16 @@ bool Found(const ComponentFile& entry) {
     return entry.FileVersion != kNoFileVersion;
 }
 
+// keyword, ProgID, path found, state, code, reason: one line per class.
+bool WriteClassLines(ReportWriter& out, const wchar_t* keyword, const ComponentFileTable& catalogue) {
+    const std::vector<ClassReport> reports = CheckClasses(DataAccessClasses(), catalogue);
+    for (const ClassReport& report : reports) {
+        out.WriteLine(Line({keyword, report.dataClass.progId, report.outcome.path, ClassKeyword(report.outcome.state),
+                            ClassCode(report), ClassReason(report)}));
+    }
+    return AnyBroken(reports);
+}
+
 int Check(ReportWriter& out) {
     const std::wstring installed = InstalledMdacVersion();
     const std::wstring jetPath = JetEnginePath(GetSystemDirectoryText());
@@ -76,13 +87,15 @@ int Check(ReportWriter& out) {
     };
     out.WriteLine(Line({L"MDAC", installed, keyword(!installed.empty(), verdict.mdac.upToDate)}));
     out.WriteLine(Line({L"Jet", jetFound ? jetVersion : std::wstring(), keyword(jetFound, verdict.jet.upToDate)}));
-    for (const ComponentFile& entry : Catalogue()) {
+    const ComponentFileTable catalogue = Catalogue();
+    const WindowsRelease windows = RunningWindowsRelease();
+    for (const ComponentFile& entry : catalogue) {
         if (entry.HideFromList) continue;
-        out.WriteLine(!Found(entry) ? MissingLine(entry)
-                                    : FileLine(entry, MatchesMdacVersion(entry, installed.substr(0, 4)) ? L"matches"
-                                                                                                        : L"differs"));
+        const bool matches = MatchesMdacVersion(entry, installed.substr(0, 4), windows);
+        out.WriteLine(!Found(entry) ? MissingLine(entry) : FileLine(entry, matches ? L"matches" : L"differs"));
     }
-    return verdict.mdac.upToDate && verdict.jet.upToDate ? 0 : 1;
+    const bool broken = WriteClassLines(out, L"class", catalogue);
+    return verdict.mdac.upToDate && verdict.jet.upToDate && !broken ? 0 : 1;
 }
 
 // The window's waits pace its progress bar; here nothing is shown.
@@ -95,6 +108,7 @@ public:
 
 int Repair(ReportWriter& out) {
     const ComponentFileTable catalogue = Catalogue();
+    WriteClassLines(out, L"class-before", catalogue);
     RegistrationWorker worker;
     worker.StartEarly();
     Unwatched progress;
@@ -109,13 +123,15 @@ int Repair(ReportWriter& out) {
             out.WriteLine(MissingLine(entry));
         } else if (outcome.registration.Failed()) {
             failed = true;
-            out.WriteLine(FileLine(entry, L"failed", FailureCode(outcome.registration),
+            out.WriteLine(FileLine(entry, outcome.refusedAsProtected ? L"protected" : L"failed",
+                                   FailureCode(outcome.registration),
                                    FailureText(outcome.registration, FileNameOf(entry.FilePath))));
         } else {
             out.WriteLine(FileLine(entry, L"registered"));
         }
     }
-    return failed ? 1 : 0;
+    const bool broken = WriteClassLines(out, L"class-after", catalogue);
+    return failed || broken ? 1 : 0;
 }
 
 }  // namespace

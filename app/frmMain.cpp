@@ -118,7 +118,8 @@ bool frmMain::CreateControls() {
     // are made when first needed, or in the first idle moment after the
     // window shows.
     if (!controls_.MakeFirst(pic1)) return false;
-    ::SetWindowTextA(Control(Label11), "\xA9 Velmorant Software GmbH");
+    // Wide: byte A9 is the copyright sign in the Western code pages only.
+    ::SetWindowTextW(Control(Label11), L"\u00A9 Velmorant Software GmbH");
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
     laterPagesTimer_.Attach(window_);

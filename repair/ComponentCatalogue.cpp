@@ -112,7 +112,14 @@ bool IsRegisteredByRun(const ComponentFile& entry) {
     return !entry.SkipRegistration && IsAbsolutePath(ToAnsi(entry.FilePath));
 }
 
-bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix) {
+bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix,
+                        const WindowsRelease& windows) {
     // A row without a version belongs to no MDAC, though the pattern of an empty prefix matches it.
-    return entry.FileVersion != kNoFileVersion && MatchesPattern(entry.FileVersion, mdacVersionPrefix + L"*");
+    if (entry.FileVersion == kNoFileVersion) return false;
+    if (MatchesPattern(entry.FileVersion, mdacVersionPrefix + L"*")) return true;
+    // From Vista on the files carry the Windows version, and FullInstallVer may
+    // lag behind it. "6.1." must not take 6.10.
+    if (windows.major < 6) return false;
+    const std::wstring release = DecimalText(windows.major) + L"." + DecimalText(windows.minor) + L".";
+    return entry.FileVersion.compare(0, release.size(), release) == 0;
 }

@@ -38,6 +38,10 @@ std::wstring FileNameOf(const std::wstring& path);
 // Whether the repair run registers the entry: a file found with its version,
 // and not one of the files that are never registered.
 bool IsRegisteredByRun(const ComponentFile& entry);
+// The running Windows' major and minor version, as the kernel reports it.
+struct WindowsRelease;
 // Whether the file list marks the entry as part of the installed MDAC: its
-// version starts with the MDAC version prefix.
-bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix);
+// version starts with the MDAC version prefix, or, from Vista on, where the
+// components are part of Windows, with the running Windows' own version.
+bool MatchesMdacVersion(const ComponentFile& entry, const std::wstring& mdacVersionPrefix,
+                        const WindowsRelease& windows);

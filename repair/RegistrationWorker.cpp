@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -25,13 +26,17 @@ constexpr LONG kNoAnswer = -1;
 
 using Kind = RegistrationOutcome::Kind;
 
-// Shared by both processes; the worker answers in place. An empty path asks
-// the worker to end.
+enum Operation : LONG { kStop, kRegister, kCheckClass };
+
+// Shared by both processes; the worker answers in place.
 struct Channel {
+    LONG operation;
     char path[MAX_PATH + 1];
     char entryName[64];
-    LONG kind;
+    wchar_t progId[64];
+    LONG kind;  // of a registration, or of a class check
     DWORD code;
+    wchar_t serverPath[1024];  // a class's server as registered
 };
 
 }  // namespace
@@ -51,7 +56,7 @@ RegistrationWorker::~RegistrationWorker() {
 void RegistrationWorker::End(DWORD waitMilliseconds) {
     if (!process_) return;
     if (auto* channel = static_cast<Channel*>(view_.get())) {
-        channel->path[0] = '\0';  // the request to stop
+        channel->operation = kStop;
         ::SetEvent(request_.get());
     }
     if (::WaitForSingleObject(process_.get(), waitMilliseconds) != WAIT_OBJECT_0) {
@@ -116,8 +121,51 @@ RegistrationOutcome RegistrationWorker::Register(const std::string& path, const 
     }
     auto* channel = static_cast<Channel*>(view_.get());
     if (channel == nullptr) return {Kind::NotStarted, ERROR_INVALID_HANDLE};
+    channel->operation = kRegister;
     std::memcpy(channel->path, path.c_str(), path.size() + 1);
     std::memcpy(channel->entryName, entryName.c_str(), entryName.size() + 1);
+    const RegistrationOutcome ending = Await();
+    if (ending.kind != Kind::Registered) return ending;
+    return {static_cast<Kind>(channel->kind), channel->code};
+}
+
+ClassOutcome RegistrationWorker::CheckClass(const std::wstring& progId) {
+    ClassOutcome outcome;
+    outcome.state = ClassState::Fails;
+    if (progId.empty() || progId.size() >= std::size(Channel{}.progId)) {
+        outcome.how = {Kind::EntryPointFailed, static_cast<unsigned long>(CO_E_CLASSSTRING)};
+        return outcome;
+    }
+    if (!process_) {
+        const DWORD error = Start();
+        if (error != ERROR_SUCCESS) {
+            outcome.how = {Kind::NotStarted, error};
+            return outcome;
+        }
+    }
+    auto* channel = static_cast<Channel*>(view_.get());
+    if (channel == nullptr) {
+        outcome.how = {Kind::NotStarted, ERROR_INVALID_HANDLE};
+        return outcome;
+    }
+    channel->operation = kCheckClass;
+    std::memcpy(channel->progId, progId.c_str(), (progId.size() + 1) * sizeof(wchar_t));
+    channel->serverPath[0] = L'\0';
+    outcome.how = Await();
+    // Written before the server ran: known also when it crashed or hung.
+    channel->serverPath[std::size(channel->serverPath) - 1] = L'\0';
+    outcome.path = channel->serverPath;
+    if (outcome.how.kind == Kind::Registered) {
+        outcome.state = static_cast<ClassState>(channel->kind);
+        if (outcome.state != ClassState::Ready) outcome.how = {Kind::EntryPointFailed, channel->code};
+    }
+    // COM keeps the servers it loaded: the next request gets a new process.
+    End(kEndWait);
+    return outcome;
+}
+
+RegistrationOutcome RegistrationWorker::Await() {
+    auto* channel = static_cast<Channel*>(view_.get());
     channel->kind = kNoAnswer;
     channel->code = 0;
     ::SetEvent(request_.get());
@@ -136,8 +184,7 @@ RegistrationOutcome RegistrationWorker::Register(const std::string& path, const 
             ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
             continue;
         }
-        if (result == WAIT_OBJECT_0 && channel->kind != kNoAnswer)
-            return {static_cast<Kind>(channel->kind), channel->code};
+        if (result == WAIT_OBJECT_0 && channel->kind != kNoAnswer) return {Kind::Registered, 0};
         if (result == WAIT_TIMEOUT) {
             End(0);
             return {Kind::TimedOut, limit};
@@ -196,16 +243,31 @@ bool ServeRegistrationsIfAsked(const wchar_t* commandLine, int& exitCode) {
     const OleSession ole;
     HANDLE waits[] = {request.get(), parent.get()};
     while (::WaitForMultipleObjects(static_cast<DWORD>(std::size(waits)), waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
-        char path[sizeof(channel->path)];
-        char entryName[sizeof(channel->entryName)];
-        std::memcpy(path, channel->path, sizeof(path));
-        std::memcpy(entryName, channel->entryName, sizeof(entryName));
-        path[sizeof(path) - 1] = '\0';
-        entryName[sizeof(entryName) - 1] = '\0';
-        if (path[0] == '\0') break;
-        const RegistrationOutcome outcome = RegisterDll(path, entryName, std::wstring());
-        channel->code = outcome.code;
-        channel->kind = static_cast<LONG>(outcome.kind);
+        const LONG operation = channel->operation;
+        if (operation == kRegister) {
+            char path[sizeof(channel->path)];
+            char entryName[sizeof(channel->entryName)];
+            std::memcpy(path, channel->path, sizeof(path));
+            std::memcpy(entryName, channel->entryName, sizeof(entryName));
+            path[sizeof(path) - 1] = '\0';
+            entryName[sizeof(entryName) - 1] = '\0';
+            const RegistrationOutcome outcome = RegisterDll(path, entryName, std::wstring());
+            channel->code = outcome.code;
+            channel->kind = static_cast<LONG>(outcome.kind);
+        } else if (operation == kCheckClass) {
+            wchar_t progId[std::size(Channel{}.progId)];
+            std::memcpy(progId, channel->progId, sizeof(progId));
+            progId[std::size(progId) - 1] = L'\0';
+            const ClassOutcome outcome = CheckClassHere(progId, [channel](const std::wstring& path) {
+                const size_t length = std::min(path.size(), std::size(channel->serverPath) - 1);
+                std::memcpy(channel->serverPath, path.c_str(), length * sizeof(wchar_t));
+                channel->serverPath[length] = L'\0';
+            });
+            channel->code = outcome.how.code;
+            channel->kind = static_cast<LONG>(outcome.state);
+        } else {
+            break;
+        }
         ::SetEvent(done.get());
     }
     exitCode = 0;

@@ -3,12 +3,15 @@
 // program, started for the repair run, that loads, calls and unloads each
 // component on request. A component that crashes, hangs, changes the C locale
 // or leaves handles open takes down or clutters that process only; the window
-// reports the entry as failed and goes on with a new one.
+// reports the entry as failed and goes on with a new one. The same process
+// asks COM for one data-access class and then ends, since COM keeps what it
+// loaded.
 
 #include <windows.h>
 
 #include <string>
 
+#include "repair/ClassCheck.h"
 #include "repair/modDLLRegister.h"
 #include "winsupport/Handles.h"
 
@@ -36,9 +39,16 @@ public:
     // this thread as long as this thread waits for it).
     RegistrationOutcome Register(const std::string& path, const std::string& entryName);
 
+    // Creates one instance of the class in the worker, which ends after it,
+    // so that the next check or registration gets a fresh process.
+    ClassOutcome CheckClass(const std::wstring& progId);
+
 private:
     DWORD Start();
     void End(DWORD waitMilliseconds);
+    // Sends the request filled in the channel and waits for the answer;
+    // Registered when one came, else what became of the worker.
+    RegistrationOutcome Await();
 
     UniqueKernelHandle mapping_;
     UniqueHandle<NullHandleTraits<void*, &::UnmapViewOfFile>> view_;

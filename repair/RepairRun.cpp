@@ -28,6 +28,15 @@ ShortPath ShortPathOf(const std::string& path) {
     return {std::string(buffer, length), ERROR_SUCCESS};
 }
 
+bool AskTheSystem(const std::wstring& path) {
+    using Query = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+    const UniqueModule sfc = LoadSystemLibrary(L"sfc.dll");
+    const auto query = ExportedFunction<Query>(sfc.get(), "SfcIsFileProtected");
+    return query != nullptr && query(nullptr, path.c_str()) != FALSE;
+}
+
+FileProtectionQuery g_protectionQuery = &AskTheSystem;
+
 std::wstring HexCode(unsigned long code) {
     std::wstring text = L"0x";
     for (int shift = 28; shift >= 0; shift -= 4) text += L"0123456789ABCDEF"[(code >> shift) & 0xF];
@@ -50,12 +59,27 @@ std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, Registr
             outcome.registration = IsAbsolutePath(shortPath.path)
                                        ? worker.Register(shortPath.path, "DllRegisterServer")
                                        : RegistrationOutcome{RegistrationOutcome::Kind::LoadFailed, shortPath.error};
+            outcome.refusedAsProtected = IsRefusedAsProtected(outcome.registration, entry.FilePath);
         }
         outcomes.push_back(outcome);
         progress.Step(outcomes.size());
         if (!progress.KeepAlive()) break;
     }
     return outcomes;
+}
+
+bool IsSystemProtectedFile(const std::wstring& path) {
+    return g_protectionQuery(path);
+}
+
+void SetFileProtectionQuery(FileProtectionQuery query) {
+    g_protectionQuery = query != nullptr ? query : &AskTheSystem;
+}
+
+bool IsRefusedAsProtected(const RegistrationOutcome& outcome, const std::wstring& path) {
+    if (outcome.kind != RegistrationOutcome::Kind::EntryPointFailed) return false;
+    const auto code = static_cast<HRESULT>(outcome.code);
+    return (code == E_ACCESSDENIED || code == TYPE_E_REGISTRYACCESS) && IsSystemProtectedFile(path);
 }
 
 std::wstring FailureText(const RegistrationOutcome& outcome, const std::wstring& fileName) {
@@ -95,15 +119,25 @@ unsigned long MissingFileError(const ComponentFile& entry) {
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
 }
 
-std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes) {
+std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes,
+                           const std::vector<ClassReport>& classes) {
     std::wstring text;
+    const auto paragraph = [&text](const std::wstring& lines) { text += (text.empty() ? L"" : L"\n\n") + lines; };
+    bool anyProtected = false;
     for (size_t index = 0; index < outcomes.size() && index < catalogue.size(); ++index) {
         const EntryOutcome& outcome = outcomes[index];
         if (!outcome.attempted || !outcome.registration.Failed()) continue;
         const std::wstring fileName = FileNameOf(catalogue[index].FilePath);
-        if (!text.empty()) text += L"\n\n";
-        text += FormatPlaceholders(LoadMessage(msg::CouldNotRegister), {fileName}) + L"\n" +
-                FailureReason(outcome.registration, fileName);
+        paragraph(FormatPlaceholders(LoadMessage(msg::CouldNotRegister), {fileName}) + L"\n" +
+                  FailureReason(outcome.registration, fileName));
+        anyProtected = anyProtected || outcome.refusedAsProtected;
     }
+    for (const ClassReport& report : classes) {
+        if (!IsBroken(report)) continue;
+        const std::wstring code = ClassCode(report);
+        paragraph(FormatPlaceholders(LoadMessage(msg::ClassNotUsable), {report.dataClass.progId}) + L"\n" +
+                  ClassReason(report) + (code.empty() ? L"" : L" (" + code + L")"));
+    }
+    if (anyProtected) paragraph(LoadMessage(msg::ProtectedFiles));
     return text;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "repair/ClassCheck.h"
 #include "repair/ComponentCatalogue.h"
 #include "repair/RegistrationWorker.h"
 #include "repair/modDLLRegister.h"
@@ -28,7 +29,19 @@ protected:
 struct EntryOutcome {
     bool attempted = false;  // false: never registered, or its file is missing
     RegistrationOutcome registration;
+    // Refused because Windows protects the file: only Windows may restore it.
+    bool refusedAsProtected = false;
 };
+
+// Whether the system protects a file (Windows File Protection, or Windows
+// Resource Protection from Vista on); never on systems without the query.
+bool IsSystemProtectedFile(const std::wstring& path);
+// Lets tests answer the question in place of the system.
+using FileProtectionQuery = bool (*)(const std::wstring& path);
+void SetFileProtectionQuery(FileProtectionQuery query);
+// A registration refused with access denied or TYPE_E_REGISTRYACCESS for a
+// file the system protects.
+bool IsRefusedAsProtected(const RegistrationOutcome& outcome, const std::wstring& path);
 
 // The outcomes, one per entry of the catalogue in its order, as far as the
 // run went.
@@ -46,5 +59,8 @@ std::wstring FailureReason(const RegistrationOutcome& outcome, const std::wstrin
 // Why a catalogue entry that was not registered is missing: the file is not
 // there (the system's error) or has no version information.
 unsigned long MissingFileError(const ComponentFile& entry);
-// One text for all failed registrations of a run, empty when none failed.
-std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes);
+// One text for all failed registrations of a run and every class that counts
+// as broken after it, with what to do about protected files; empty when
+// nothing failed.
+std::wstring FailureReport(const ComponentFileTable& catalogue, const std::vector<EntryOutcome>& outcomes,
+                           const std::vector<ClassReport>& classes = {});

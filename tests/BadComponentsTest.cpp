@@ -19,6 +19,7 @@
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
 #include "repair/RegistrationWorker.h"
+#include "repair/RepairRun.h"
 #include "repair/modDLLRegister.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
@@ -44,6 +45,8 @@ enum class Component {
     Crashes,            // DllRegisterServer writes through a null pointer
     Hangs,              // DllRegisterServer never returns
     ChangesLocale,      // registers, and switches its process's C library to German numbers
+    WritesNothing,      // DllRegisterServer returns S_OK and registers no class
+    AccessDenied,       // DllRegisterServer refuses with E_ACCESSDENIED, as for a protected file
 };
 
 // Long enough for the 32-bit worker to start under emulation, short enough to wait for.
@@ -75,6 +78,10 @@ const char* Name(Component c) {
             return "hangs";
         case Component::ChangesLocale:
             return "changes the locale";
+        case Component::WritesNothing:
+            return "writes nothing";
+        case Component::AccessDenied:
+            return "access denied";
     }
     return "?";
 }
@@ -100,6 +107,10 @@ const char* BuiltVariable(Component c) {
             return "WIZARD_STAND_IN_HANGS";
         case Component::ChangesLocale:
             return "WIZARD_STAND_IN_CHANGES_LOCALE";
+        case Component::WritesNothing:
+            return "WIZARD_STAND_IN_WRITES_NOTHING";
+        case Component::AccessDenied:
+            return "WIZARD_STAND_IN_ACCESS_DENIED";
         default:
             return nullptr;
     }
@@ -131,6 +142,7 @@ protected:
     }
     void TearDown() override {
         SetRegistrationTimeLimit(timeLimit_);
+        SetFileProtectionQuery(nullptr);
         form.reset();
         locks_.clear();
         for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
@@ -242,7 +254,8 @@ protected:
             const std::wstring path = fixtures::LongPath(fixtures::CataloguePath(catalogue[row]));
             if (rows[row] == Component::Working || rows[row] == Component::ReportsFailure ||
                 rows[row] == Component::Crashes || rows[row] == Component::Hangs ||
-                rows[row] == Component::ChangesLocale)
+                rows[row] == Component::ChangesLocale || rows[row] == Component::WritesNothing ||
+                rows[row] == Component::AccessDenied)
                 expected.push_back(path);
             if (rows[row] == Component::DllMainFails) expected.push_back(path + kDllMainNote);
         }
@@ -301,6 +314,9 @@ protected:
                 case Component::ReportsFailure:
                     code = L"(0x80004005)";
                     break;
+                case Component::AccessDenied:
+                    code = L"(0x80070005)";
+                    break;
                 case Component::DllMainFails:
                     code = L"(0x0000045A)";
                     break;
@@ -338,12 +354,12 @@ protected:
         EXPECT_EQ(boxes.Caption(),
                   Localized(L"MDAC Analysis and Repair Program", L"MDAC-Analyse und Reparaturprogramm"));
         EXPECT_FALSE(boxes.HadInformationIcon());
+        // The classes left broken follow the files; their own test reads them.
         std::vector<std::wstring> paragraphs;
         const std::wstring text = boxes.Text();
-        for (size_t start = 0; start <= text.size();) {
-            const size_t end = std::min(text.find(L"\n\n", start), text.size());
-            paragraphs.push_back(text.substr(start, end - start));
-            start = end + 2;
+        for (const std::wstring& paragraph : Paragraphs(text)) {
+            if (paragraph.rfind(ClassParagraphStart(), 0) != 0 && paragraph != ProtectedParagraph())
+                paragraphs.push_back(paragraph);
         }
         ASSERT_EQ(paragraphs.size(), expected.size()) << ToAnsi(text);
         for (size_t i = 0; i < expected.size(); ++i) {
@@ -368,6 +384,28 @@ protected:
             EXPECT_GT(at, 0u) << "no reason before the code: " << ToAnsi(paragraph);
             EXPECT_EQ(reason.find(L"%1"), std::wstring::npos) << "an unfilled insert: " << ToAnsi(paragraph);
         }
+    }
+
+    static std::vector<std::wstring> Paragraphs(const std::wstring& text) {
+        std::vector<std::wstring> paragraphs;
+        for (size_t start = 0; start <= text.size();) {
+            const size_t end = std::min(text.find(L"\n\n", start), text.size());
+            paragraphs.push_back(text.substr(start, end - start));
+            start = end + 2;
+        }
+        return paragraphs;
+    }
+    static std::wstring ClassParagraphStart() {
+        return Localized(L"Database programs cannot use the data-access class ",
+                         L"Datenbankprogramme k\u00f6nnen die Datenzugriffsklasse ");
+    }
+    static std::wstring ProtectedParagraph() {
+        return Localized(L"Windows protects these files and restores them itself. Start a command prompt as "
+                         L"administrator and run sfc /scannow there; on Windows 8 and later, run DISM /Online "
+                         L"/Cleanup-Image /RestoreHealth first.",
+                         L"Windows sch\u00fctzt diese Dateien und stellt sie selbst wieder her. \u00d6ffnen Sie eine "
+                         L"Eingabeaufforderung als Administrator und f\u00fchren Sie dort sfc /scannow aus; unter "
+                         L"Windows 8 und neuer vorher DISM /Online /Cleanup-Image /RestoreHealth.");
     }
 
     std::unique_ptr<frmMain> form;
@@ -444,6 +482,38 @@ TEST_F(BadComponents, OneFailingComponentAmongWorkingOnesIsReportedAlone) {
     ExpectReport(rows, boxes);
     // The box comes after the run's end: Next has the focus again once it is answered.
     EXPECT_EQ(::GetFocus(), form->Control(cmdWeiter));
+}
+
+TEST_F(BadComponents, TheBoxNamesClassesLeftUnusableAndSaysWhatToDoAboutProtectedFiles) {
+    std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    rows[6] = Component::AccessDenied;    // MSJRO.DLL: JRO.JetEngine
+    rows[23] = Component::WritesNothing;  // MSDAOSP.DLL: MSDAOSP, as under the compatibility shim
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+    // Wine protects nothing; Windows would protect MSJRO.DLL.
+    const RegistrationOutcome refused{RegistrationOutcome::Kind::EntryPointFailed, 0x80070005UL};
+    const std::wstring jro = fixtures::CataloguePath(fixtures::ExpectedCatalogue()[6]);
+    EXPECT_FALSE(IsRefusedAsProtected(refused, jro));
+    SetFileProtectionQuery([](const std::wstring& path) { return path.size() >= 9 && path.substr(path.size() - 9) == L"MSJRO.DLL"; });
+
+    harness::MessageBoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
+    ExpectRunEndedNormally();
+    ExpectLog(rows);
+    ASSERT_EQ(boxes.Count(), 1);
+    const std::vector<std::wstring> paragraphs = Paragraphs(boxes.Text());
+    ASSERT_EQ(paragraphs.size(), 4u) << ToAnsi(boxes.Text());
+    EXPECT_EQ(paragraphs[0].rfind(Localized(L"The file MSJRO.DLL could not be registered properly.\n",
+                                            L"Die Datei MSJRO.DLL konnte nicht registriert werden.\n"),
+                                  0),
+              0u)
+        << ToAnsi(paragraphs[0]);
+    EXPECT_NE(paragraphs[0].find(L"(0x80070005)"), std::wstring::npos) << ToAnsi(paragraphs[0]);
+    // Neither DllRegisterServer wrote its class: a program cannot create it.
+    const std::wstring notRegistered = Localized(L"The name of the class is not registered. (0x800401F3)",
+                                                 L"Der Name der Klasse ist nicht registriert. (0x800401F3)");
+    EXPECT_EQ(paragraphs[1], ClassParagraphStart() + L"JRO.JetEngine:\n" + notRegistered);
+    EXPECT_EQ(paragraphs[2], ClassParagraphStart() + L"MSDAOSP:\n" + notRegistered);
+    EXPECT_EQ(paragraphs[3], ProtectedParagraph());
 }
 
 }  // namespace

@@ -409,6 +409,42 @@ bool PrefixChanges::Restore() {
 
 namespace {
 constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
+// The class ids the stand-in registers, the last two hex digits 01 to 0C.
+constexpr wchar_t kStandInClassPrefix[] = L"CLSID\\{5AE1C0DE-0000-4000-8000-0000000000";
+constexpr int kStandInClasses = 12;
+
+void DeleteClassesTree(const std::wstring& keyName) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"", 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return;
+    const UniqueHkey root(opened);
+    ::RegDeleteTreeW(root.get(), keyName.c_str());
+}
+}  // namespace
+
+ClassRegistrations::ClassRegistrations(const std::vector<std::wstring>& progIds) {
+    for (const std::wstring& progId : progIds) {
+        Earlier earlier{progId, false, {}};
+        wchar_t value[64] = {};
+        LONG size = sizeof(value) - sizeof(wchar_t);
+        earlier.existed = ::RegQueryValueW(HKEY_CLASSES_ROOT, (progId + L"\\CLSID").c_str(), value, &size) ==
+                          ERROR_SUCCESS;
+        earlier.clsid = value;
+        earlier_.push_back(earlier);
+    }
+}
+
+ClassRegistrations::~ClassRegistrations() {
+    for (const Earlier& earlier : earlier_) {
+        if (!earlier.existed) {
+            DeleteClassesTree(earlier.progId);
+        } else {
+            ::RegSetValueW(HKEY_CLASSES_ROOT, (earlier.progId + L"\\CLSID").c_str(), REG_SZ, earlier.clsid.c_str(),
+                           static_cast<DWORD>(earlier.clsid.size() * sizeof(wchar_t)));
+        }
+    }
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    for (int index = 1; index <= kStandInClasses; ++index)
+        DeleteClassesTree(std::wstring(kStandInClassPrefix) + kHex[index / 16] + kHex[index % 16] + L"}");
 }
 
 NativeDllOverrides::NativeDllOverrides(const std::vector<std::wstring>& fileNames) {

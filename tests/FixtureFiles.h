@@ -116,6 +116,25 @@ private:
     bool applied_ = false;
 };
 
+// The data-access classes as they were registered, all back on destruction:
+// stand-ins registered by a run register classes of their own under the
+// table's names, which later tests in the same prefix must not find.
+class ClassRegistrations {
+public:
+    explicit ClassRegistrations(const std::vector<std::wstring>& progIds);
+    ~ClassRegistrations();
+    ClassRegistrations(const ClassRegistrations&) = delete;
+    ClassRegistrations& operator=(const ClassRegistrations&) = delete;
+
+private:
+    struct Earlier {
+        std::wstring progId;
+        bool existed;
+        std::wstring clsid;
+    };
+    std::vector<Earlier> earlier_;
+};
+
 // ---- the component catalogue as the tests expect it --------------------------------
 
 struct CatalogueFile {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "winsupport/DllSearch.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
@@ -76,4 +77,14 @@ std::wstring GetSystemDirectoryText(SystemDirectoryQuery query) {
     // usable was written.
     if (length == 0 || length >= 260) return {};
     return FromAnsi(std::string_view(buffer.data(), std::strlen(buffer.data())));
+}
+
+WindowsRelease RunningWindowsRelease() {
+    using Query = LONG(WINAPI*)(OSVERSIONINFOW*);
+    // ntdll is in every process; nothing is loaded.
+    const auto query = ExportedFunction<Query>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (query == nullptr || query(&info) != 0) return {};
+    return {info.dwMajorVersion, info.dwMinorVersion};
 }

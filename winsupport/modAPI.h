@@ -68,6 +68,15 @@ private:
 
 std::int32_t GetWindowsVersionKind();
 
+// The running Windows' own major and minor version, as the kernel reports it
+// to every program (GetVersionEx answers 6.2 on later systems to programs that
+// do not declare them); 0.0 when it cannot be read.
+struct WindowsRelease {
+    DWORD major = 0;
+    DWORD minor = 0;
+};
+WindowsRelease RunningWindowsRelease();
+
 // The Windows system directory without a trailing separator; empty when the
 // platform fails or the directory does not fit the 260-character buffer.
 using SystemDirectoryQuery = UINT(WINAPI*)(LPSTR, UINT);

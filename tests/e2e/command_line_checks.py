@@ -13,6 +13,28 @@ import wizard_e2e as e2e
 
 LISTED = [path for path, _, listed in e2e.CATALOGUE if listed]
 
+# The data-access classes in the order of the log, each with the catalogue
+# file that provides it, and the class id the stand-in registers for it.
+CLASSES = [
+    ("ADODB.Connection", r"%common%\System\ado\MSADO15.DLL"),
+    ("ADODB.Recordset", r"%common%\System\ado\MSADO15.DLL"),
+    ("ADODB.Command", r"%common%\System\ado\MSADO15.DLL"),
+    ("ADODB.Stream", r"%common%\System\ado\MSADO15.DLL"),
+    ("ADOX.Catalog", r"%common%\System\ado\MSADOX.DLL"),
+    ("JRO.JetEngine", r"%common%\System\ado\MSJRO.DLL"),
+    ("Microsoft.Jet.OLEDB.4.0", r"%system%\msjetoledb40.dll"),
+    ("MSDASQL", r"%common%\System\Ole DB\MSDASQL.DLL"),
+    ("MSDataShape", r"%common%\System\MSADC\MSADDS.DLL"),
+    ("MSDAOSP", r"%common%\System\Ole DB\MSDAOSP.DLL"),
+    ("DataLinks", r"%common%\System\Ole DB\OLEDB32.DLL"),
+    ("MSDASC.MSDAINITIALIZE", r"%common%\System\Ole DB\OLEDB32.DLL"),
+]
+
+
+def stand_in_class_id(prog_id):
+    index = [name for name, _ in CLASSES].index(prog_id) + 1
+    return "{5AE1C0DE-0000-4000-8000-0000000000%02X}" % index
+
 
 class CommandLineChecks:
     """Needs the walks' prefix(), catalogue_path(), msg(), check_registrations()
@@ -82,6 +104,24 @@ class CommandLineChecks:
         self.assertEqual(line[3:5], [keyword, code], line)
         self.assertEqual(line[5] != "", code != "", "a reason goes with each code: %r" % line)
 
+    def assertClassLines(self, lines, keyword, scenario, broken=None):
+        """keyword, ProgID, path, state, code, reason. Every class whose file
+        the scenario installed is ready, served by that file (the stand-in
+        registered it); the others are not registered. broken: ProgID ->
+        (state, path, code) for those a test broke."""
+        broken = broken or {}
+        self.assertEqual([line[:2] for line in lines], [[keyword, name] for name, _ in CLASSES])
+        for line, (name, path) in zip(lines, CLASSES):
+            self.assertEqual(len(line), 6, line)
+            if name in broken:
+                state, found, code = broken[name]
+                self.assertEqual([line[2].lower(), line[3], line[4]], [found.lower(), state, code], line)
+                self.assertNotEqual(line[5], "", line)
+            elif scenario.file_version(path) is not None:
+                self.assertEqual([line[2].lower(), line[3:]], [self.catalogue_path(path).lower(), ["ready", "", ""]])
+            else:
+                self.assertEqual(line[2:5], ["", "not-registered", "0x800401F3"], line)
+
     # ---- the tests ----------------------------------------------------------------------
 
     def test_check_reports_the_versions_and_files_and_whether_an_update_is_due(self):
@@ -92,7 +132,8 @@ class CommandLineChecks:
         lines = self.log_lines(prefix, "check.log")
         self.assertHeader(lines[0], "check")
         self.assertEqual(lines[1:3], [["MDAC", "2.81.1117.0", "latest"], ["Jet", "4.0.8618", "latest"]])
-        self.assertEqual(len(lines), 3 + len(LISTED))
+        self.assertEqual(len(lines), 3 + len(LISTED) + len(CLASSES))
+        self.assertClassLines(lines[3 + len(LISTED):], "class", scenario)
         for line, path in zip(lines[3:], LISTED):
             version = scenario.file_version(path)
             if version is None:
@@ -119,8 +160,10 @@ class CommandLineChecks:
         self.check_registrations(prefix, scenario)
         lines = self.log_lines(prefix, "repair.log")
         self.assertHeader(lines[0], "repair")
-        self.assertEqual(len(lines), 1 + len(e2e.CATALOGUE))
-        for line, (path, registered, _) in zip(lines[1:], e2e.CATALOGUE):
+        self.assertEqual(len(lines), 1 + len(CLASSES) + len(e2e.CATALOGUE) + len(CLASSES))
+        self.assertClassLines(lines[1:1 + len(CLASSES)], "class-before", scenario)
+        self.assertClassLines(lines[-len(CLASSES):], "class-after", scenario)
+        for line, (path, registered, _) in zip(lines[1 + len(CLASSES):], e2e.CATALOGUE):
             version = scenario.file_version(path)
             if not registered:
                 self.assertFileLine(line, path, version, "not-registered")
@@ -144,10 +187,53 @@ class CommandLineChecks:
         self.assertEqual((code, windows), (1, []))
         lines = self.log_lines(prefix, "repair.log")
         failed = [line for line in lines[1:] if line[3] == "failed"]
+        # Its class stays registered as before: the stand-in that failed wrote nothing.
+        jro = lines[-len(CLASSES) + 5]
+        self.assertEqual([jro[0], jro[1], jro[2].lower(), jro[3]],
+                         ["class-after", "JRO.JetEngine",
+                          self.catalogue_path(r"%common%\System\ado\MSJRO.DLL").lower(), "ready"])
         self.assertEqual([line[0] for line in failed], ["MSJRO.DLL"])
         self.assertEqual(failed[0][4], "0x80004005")
         self.assertNotEqual(failed[0][5], "")
         self.check_registrations(prefix, scenario)
+
+    def test_broken_classes_are_found_by_check_and_mended_by_repair(self):
+        prefix = self.cli_prefix()
+        scenario = self.cli_scenario
+        jro, osp = stand_in_class_id("JRO.JetEngine"), stand_in_class_id("MSDAOSP")
+        nowhere = "C:\\nowhere\\MSDAOSP.DLL"
+        prefix.fixture("delete", "HKCR\\CLSID\\" + jro, "sz", "HKCR\\CLSID\\%s\\InprocServer32" % osp, "", nowhere)
+        broken = {"JRO.JetEngine": ("not-registered", "", "0x80040154"),
+                  "MSDAOSP": ("file-missing", nowhere, "0x00000003")}
+        code, _, output, windows = self.run_program(prefix, "/check")
+        self.assertEqual((code, windows), (1, []), "broken classes of present files")
+        lines = [line.split("\t") for line in output.split("\r\n")[:-1]]
+        self.assertClassLines(lines[-len(CLASSES):], "class", scenario, broken)
+
+        code, _, _, windows = self.run_program(prefix, "/repair", "/log:C:\\repair.log")
+        self.assertEqual((code, windows), (0, []))
+        lines = self.log_lines(prefix, "repair.log")
+        self.assertClassLines(lines[1:1 + len(CLASSES)], "class-before", scenario, broken)
+        self.assertClassLines(lines[-len(CLASSES):], "class-after", scenario)
+
+        # A registration that reports success and writes nothing, as under
+        # the compatibility shim: the class stays broken, the run fails.
+        prefix.fixture("delete", "HKCR\\CLSID\\" + osp)
+        component = prefix.existing(self.catalogue_path(r"%common%\System\Ole DB\MSDAOSP.DLL"))
+        saved = component + ".saved"
+        shutil.copy(component, saved)
+        shutil.copy(e2e.built("WIZARD_STAND_IN_WRITES_NOTHING"), component)
+        try:
+            code, _, _, windows = self.run_program(prefix, "/repair", "/log:C:\\repair.log")
+        finally:
+            shutil.move(saved, component)
+            prefix.fixture("register", r"%common%\System\Ole DB\MSDAOSP.DLL")
+        self.assertEqual((code, windows), (1, []))
+        lines = self.log_lines(prefix, "repair.log")
+        self.assertEqual([line[3] for line in lines[1 + len(CLASSES):-len(CLASSES)] if line[0] == "MSDAOSP.DLL"],
+                         ["registered"], "its DllRegisterServer said S_OK")
+        self.assertClassLines(lines[-len(CLASSES):], "class-after", scenario,
+                              {"MSDAOSP": ("not-registered", "", "0x80040154")})
 
     def test_a_command_line_that_is_not_understood_changes_nothing(self):
         prefix = self.cli_prefix()

@@ -84,6 +84,8 @@ SCENARIOS = {
     "current": Scenario("current", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0"),
     "xp": Scenario("xp", mdac="2.80.1022.0", jet="4.0.2927.0", components="2.80.1022.0", xp=True),
     "fresh": Scenario("fresh"),
+    # FullInstallVer lags behind the files, which carry the Windows version.
+    "win10": Scenario("win10", mdac="6.3.9600.16384", jet="4.0.9801.0", components="10.0.19041.1", windows="win10"),
     "missing": Scenario("missing", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0",
                         missing={"MSADOX.DLL", "MSADCE.DLL", "MSDAPS.DLL", "MSDAER.DLL"},
                         unversioned={"MSDATT.DLL"}, older={"MSADOR15.DLL": "2.80.1022.0"}),
@@ -228,7 +230,8 @@ class Walks(unittest.TestCase):
 
     def check_versions(self, state, scenario):
         prefix = (scenario.mdac or "")[:4]
-        mdac_latest = bool(scenario.mdac) and float(prefix) >= 2.81
+        # The leading decimal number: "6.3." reads as 6.3.
+        mdac_latest = bool(scenario.mdac) and float(re.match(r"\d+(\.\d+)?", prefix).group()) >= 2.81
         jet_text = ".".join(scenario.jet.split(".")[:3]) if scenario.jet else self.word("not_available")
         jet_latest = bool(scenario.jet) and int(scenario.jet.split(".")[2]) >= 8015
         mdac = self.fmt(103, prefix)
@@ -301,7 +304,10 @@ class Walks(unittest.TestCase):
                 version, shown_path = scenario.file_version(path), full
             if version is None:
                 version, shown_path = "N/A", self.word("not_available")
-            image = 0 if version.startswith(pattern) else 1
+            # From Vista on a file of the running Windows' own version belongs to its MDAC.
+            release = scenario.release_prefix()
+            matches = version.startswith(pattern) or (release is not None and version.startswith(release))
+            image = 0 if version != "N/A" and matches else 1
             expected.append((image, name, version, shown_path))
         actual = [(image, name, version, path.lower() if version != "N/A" else path)
                   for image, name, version, path in rows]
@@ -595,9 +601,34 @@ class Walks(unittest.TestCase):
 class English(CommandLineChecks, Walks):
     language = "en"
 
+    def test_windows_10_files_count_as_its_mdac(self):
+        scenario = SCENARIOS["win10"]
+        prefix = self.prefix("win10")
+        code, _, output, _ = self.run_program(prefix, "/check")
+        lines = [line.split("\t") for line in output.split("\r\n")[:-1]]
+        self.assertEqual(lines[1], ["MDAC", "6.3.9600.16384", "latest"])
+        files = [line for line in lines[3:] if not line[0].startswith("class")]
+        self.assertEqual([line[3] for line in files], ["matches"] * sum(1 for _, _, listed in e2e.CATALOGUE if listed), files)
+        self.assertEqual(code, 0)
+        wizard = self.walk_to_repair_page("win10")
+        self.repair(wizard, "win10")
+        self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
+        self.check_rows(wizard, scenario)
+        wizard.key("alt+F4")
+        self.assertGone(wizard)
+
 
 class German(CommandLineChecks, Walks):
     language = "de"
+
+    def test_a_new_prefix_repairs_without_a_box_and_lists_no_check_mark_without_a_version(self):
+        # Wine's own classes are there, Jet's is not: nothing counts as broken.
+        wizard = self.walk_to_repair_page("fresh")
+        self.repair(wizard, "fresh")
+        self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
+        self.check_rows(wizard, SCENARIOS["fresh"])
+        wizard.key("alt+F4")
+        self.assertGone(wizard)
 
 
 class OnWindows64(Walks):

@@ -74,7 +74,7 @@ class Scenario:
     registry and the component files with their versions."""
 
     def __init__(self, name, mdac=None, jet=None, components=None, missing=(), unversioned=(), older=None, xp=False,
-                 dpi=None):
+                 dpi=None, windows=None):
         self.name = name
         self.mdac = mdac              # FullInstallVer, or None for no DataAccess key
         self.jet = jet                # version of the three Jet files, or None
@@ -84,6 +84,12 @@ class Scenario:
         self.older = older or {}      # file name -> version
         self.xp = xp
         self.dpi = dpi                # screen dots per inch, or None for 96
+        self.windows = "winxp" if xp else windows  # the Windows version Wine reports, or None for Wine's own
+
+    def release_prefix(self):
+        """The start of a file version that belongs to the Windows the
+        scenario runs (Vista and later), as a file list sees it."""
+        return {None: "6.1.", "win7": "6.1.", "win10": "10.0."}.get(self.windows)
 
     def commands(self):
         commands = []
@@ -91,9 +97,9 @@ class Scenario:
             commands += ["dword", r"HKCU\Control Panel\Desktop", "LogPixels", str(self.dpi)]
         if self.mdac:
             commands += ["sz", r"HKLM\Software\Microsoft\DataAccess", "FullInstallVer", self.mdac]
-        if self.xp:
-            commands += ["sz", r"HKCU\Software\Wine", "Version", "winxp"]
-        for path, _, _ in CATALOGUE:
+        if self.windows:
+            commands += ["sz", r"HKCU\Software\Wine", "Version", self.windows]
+        for path, registered, _ in CATALOGUE:
             name = file_name(path)
             version = self.jet if path in JET_FILES else self.components
             if version is None or name in self.missing:
@@ -103,6 +109,9 @@ class Scenario:
                 commands += ["unversioned", path]
             else:
                 commands += ["install", path, self.older.get(name, version)]
+            # Installed components have their classes registered.
+            if registered:
+                commands += ["register", path]
         return commands
 
     def file_version(self, path):

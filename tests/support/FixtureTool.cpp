@@ -7,6 +7,8 @@
 //   sz ROOT\KEY NAME VALUE   a text value (ROOT: HKLM, HKCU or HKCR)
 //   dword ROOT\KEY NAME N    a number value
 //   native NAME              makes Wine load the file NAME, not its built-in
+//   register PATH            calls the file's DllRegisterServer, as its installer would
+//   delete ROOT\KEY          deletes the key with everything below it
 // In paths, %common% stands for the common program files folder and %system%
 // for the system directory. Stops at the first command that fails.
 
@@ -105,6 +107,19 @@ int wmain(int argc, wchar_t** argv) {
             done = SetText(first, second, third);
         } else if (command == L"dword" && next(first) && next(second) && next(third)) {
             done = SetNumber(first, second, third);
+        } else if (command == L"register" && next(first)) {
+            using EntryPoint = HRESULT(WINAPI*)();
+            const UniqueModule module(::LoadLibraryExW(ExpandPath(first).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+            const auto entry = reinterpret_cast<EntryPoint>(
+                reinterpret_cast<void*>(module ? ::GetProcAddress(module.get(), "DllRegisterServer") : nullptr));
+            done = entry != nullptr && SUCCEEDED(entry());
+        } else if (command == L"delete" && next(first)) {
+            const size_t separator = first.find(L'\\');
+            HKEY root = first.compare(0, separator, L"HKLM") == 0   ? HKEY_LOCAL_MACHINE
+                        : first.compare(0, separator, L"HKCU") == 0 ? HKEY_CURRENT_USER
+                                                                      : HKEY_CLASSES_ROOT;
+            const LSTATUS status = ::RegDeleteTreeW(root, first.substr(separator + 1).c_str());
+            done = separator != std::wstring::npos && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
         } else if (command == L"native" && next(first)) {
             // The loader looks the name up without its extension, in lower case.
             std::wstring name = first.substr(0, first.find_last_of(L'.'));

@@ -11,6 +11,14 @@
 // C library of its process to German numbers; STAND_IN_RECORDS_LOAD notes
 // "<path> loaded" whenever a process loads it (for copies planted under the
 // names of system DLLs).
+// Like a real component, a successful DllRegisterServer registers the
+// data-access classes of the file it is copied as (ADOX.Catalog as MSADOX.DLL,
+// and so on), under classes of its own pointing at this file, and
+// DllGetClassObject serves any class; STAND_IN_WRITES_NOTHING returns S_OK
+// without registering, as registration under the compatibility shim of newer
+// Windows does; STAND_IN_ACCESS_DENIED refuses with E_ACCESSDENIED, as Windows
+// does for its protected files. The crashing and hanging variants do the same
+// when a class is created.
 
 // No C++ library code and no exceptions: on 32-bit Windows, GCC's runtime
 // registers a DLL's unwind tables under a lock it creates at every load and
@@ -20,6 +28,8 @@
 // other compilers do not; nor does this one.
 
 #include <windows.h>
+#include <olectl.h>
+#include <unknwn.h>
 
 #include <clocale>
 #include <cstring>
@@ -30,12 +40,17 @@
 // 32-bit GCC would export the stdcall name decorated (DllRegisterServer@0);
 // this linker directive exports it under the plain name only.
 __asm__(".section .drectve\n\t.ascii \" -export:DllRegisterServer=DllRegisterServer@0\"\n\t.text");
+__asm__(".section .drectve\n\t.ascii \" -export:DllGetClassObject=DllGetClassObject@12\"\n\t.text");
 #define STAND_IN_EXPORT
+#define STAND_IN_EXPORT_CLASSES
 #elif defined(_MSC_VER) && defined(_M_IX86)
 #pragma comment(linker, "/EXPORT:DllRegisterServer=_DllRegisterServer@0")
+#pragma comment(linker, "/EXPORT:DllGetClassObject=_DllGetClassObject@12")
 #define STAND_IN_EXPORT
+#define STAND_IN_EXPORT_CLASSES
 #else
 #define STAND_IN_EXPORT __declspec(dllexport)
+#define STAND_IN_EXPORT_CLASSES __declspec(dllexport)
 #endif
 
 namespace {
@@ -64,9 +79,71 @@ char line[kLongestPath + 64];
 
 #if defined(STAND_IN_RETURNS_FAILURE)
 constexpr HRESULT kResult = E_FAIL;
+#elif defined(STAND_IN_ACCESS_DENIED)
+constexpr HRESULT kResult = E_ACCESSDENIED;
 #else
 constexpr HRESULT kResult = S_OK;
 #endif
+
+// The classes each file provides, by its ProgIDs, each with a class id of the
+// stand-in's own.
+struct ProvidedClass {
+    const wchar_t* fileName;
+    const wchar_t* progId;
+    const wchar_t* clsid;
+};
+constexpr ProvidedClass kProvidedClasses[] = {
+    {L"MSADO15.DLL", L"ADODB.Connection", L"{5AE1C0DE-0000-4000-8000-000000000001}"},
+    {L"MSADO15.DLL", L"ADODB.Recordset", L"{5AE1C0DE-0000-4000-8000-000000000002}"},
+    {L"MSADO15.DLL", L"ADODB.Command", L"{5AE1C0DE-0000-4000-8000-000000000003}"},
+    {L"MSADO15.DLL", L"ADODB.Stream", L"{5AE1C0DE-0000-4000-8000-000000000004}"},
+    {L"MSADOX.DLL", L"ADOX.Catalog", L"{5AE1C0DE-0000-4000-8000-000000000005}"},
+    {L"MSJRO.DLL", L"JRO.JetEngine", L"{5AE1C0DE-0000-4000-8000-000000000006}"},
+    {L"MSJETOLEDB40.DLL", L"Microsoft.Jet.OLEDB.4.0", L"{5AE1C0DE-0000-4000-8000-000000000007}"},
+    {L"MSDASQL.DLL", L"MSDASQL", L"{5AE1C0DE-0000-4000-8000-000000000008}"},
+    {L"MSADDS.DLL", L"MSDataShape", L"{5AE1C0DE-0000-4000-8000-000000000009}"},
+    {L"MSDAOSP.DLL", L"MSDAOSP", L"{5AE1C0DE-0000-4000-8000-00000000000A}"},
+    {L"OLEDB32.DLL", L"DataLinks", L"{5AE1C0DE-0000-4000-8000-00000000000B}"},
+    {L"OLEDB32.DLL", L"MSDASC.MSDAINITIALIZE", L"{5AE1C0DE-0000-4000-8000-00000000000C}"},
+};
+
+bool SetDefaultText(const wchar_t* keyName, const wchar_t* value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, keyName, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const auto size = static_cast<DWORD>((::lstrlenW(value) + 1) * sizeof(wchar_t));
+    const bool written = ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size) ==
+                         ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return written;
+}
+
+wchar_t ownPath[kLongestPath];
+wchar_t keyName[128];
+
+HRESULT RegisterProvidedClasses() {
+    const DWORD length = ::GetModuleFileNameW(self, logPath, kLongestPath);
+    if (length == 0 || length >= kLongestPath) return E_FAIL;
+    // Loaded by its short path, the module's name is the short one.
+    const DWORD longLength = ::GetLongPathNameW(logPath, ownPath, kLongestPath);
+    if (longLength == 0 || longLength >= kLongestPath) return E_FAIL;
+    const wchar_t* fileName = ownPath;
+    for (const wchar_t* c = ownPath; *c != L'\0'; ++c) {
+        if (*c == L'\\') fileName = c + 1;
+    }
+    for (const ProvidedClass& provided : kProvidedClasses) {
+        if (::lstrcmpiW(provided.fileName, fileName) != 0) continue;
+        ::lstrcpyW(keyName, provided.progId);
+        ::lstrcatW(keyName, L"\\CLSID");
+        if (!SetDefaultText(keyName, provided.clsid)) return SELFREG_E_CLASS;
+        ::lstrcpyW(keyName, L"CLSID\\");
+        ::lstrcatW(keyName, provided.clsid);
+        ::lstrcatW(keyName, L"\\InprocServer32");
+        if (!SetDefaultText(keyName, ownPath)) return SELFREG_E_CLASS;
+    }
+    return S_OK;
+}
 
 void AppendToLog(const char* note) {
     const DWORD pathLength = ::GetEnvironmentVariableW(L"WIZARD_REGISTRATION_LOG", logPath, kLongestPath);
@@ -103,8 +180,40 @@ HRESULT RecordCall() {
 #if defined(STAND_IN_HANGS)
     for (;;) ::Sleep(INFINITE);
 #endif
+    // Registered under the shim, nothing is written.
+    constexpr bool kWritesNothing =
+#if defined(STAND_IN_WRITES_NOTHING)
+        true;
+#else
+        false;
+#endif
+    if (kResult == S_OK && !kWritesNothing) return RegisterProvidedClasses();
     return kResult;
 }
+
+// Named here: the build for the other architecture links no uuid library.
+constexpr GUID kUnknownInterface = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kClassFactoryInterface = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// One object for every class: nothing to count, nothing to free.
+class AnyObject final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (!IsEqualIID(iid, kUnknownInterface) && !IsEqualIID(iid, kClassFactoryInterface)) return E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        return QueryInterface(iid, object);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+AnyObject anyObject;
 
 }  // namespace
 
@@ -121,6 +230,19 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 #endif
     return TRUE;
 }
+
+#if !defined(STAND_IN_NO_EXPORT)
+extern "C" STAND_IN_EXPORT_CLASSES HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID iid, void** object) {
+#if defined(STAND_IN_CRASHES)
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+#endif
+#if defined(STAND_IN_HANGS)
+    for (;;) ::Sleep(INFINITE);
+#endif
+    return anyObject.QueryInterface(iid, object);
+}
+#endif
 
 #if defined(STAND_IN_HELPER)
 extern "C" __declspec(dllexport) void StandInHelperRecord() {
