@@ -614,7 +614,9 @@ class English(CommandLineChecks, Walks):
         self.repair(wizard, "win10")
         self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
         self.check_rows(wizard, scenario)
-        wizard.key("alt+F4")
+        wizard.click("cmdAbbrechen")
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
         self.assertGone(wizard)
 
 
@@ -627,7 +629,9 @@ class German(CommandLineChecks, Walks):
         self.repair(wizard, "fresh")
         self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
         self.check_rows(wizard, SCENARIOS["fresh"])
-        wizard.key("alt+F4")
+        wizard.click("cmdAbbrechen")
+        self.check_final(wizard.wait_page("pic5"))
+        wizard.click("cmdAbbrechen")
         self.assertGone(wizard)
 
 
