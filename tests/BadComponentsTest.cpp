@@ -511,8 +511,12 @@ TEST_F(BadComponents, TheBoxNamesClassesLeftUnusableAndSaysWhatToDoAboutProtecte
     // Neither DllRegisterServer wrote its class: a program cannot create it.
     const std::wstring notRegistered = Localized(L"The name of the class is not registered. (0x800401F3)",
                                                  L"Der Name der Klasse ist nicht registriert. (0x800401F3)");
-    EXPECT_EQ(paragraphs[1], ClassParagraphStart() + L"JRO.JetEngine:\n" + notRegistered);
-    EXPECT_EQ(paragraphs[2], ClassParagraphStart() + L"MSDAOSP:\n" + notRegistered);
+    const auto unusable = [](const std::wstring& name) {
+        return Localized(L"Database programs cannot use the data-access class " + name + L":\n",
+                         L"Datenbankprogramme k\u00f6nnen die Datenzugriffsklasse " + name + L" nicht verwenden:\n");
+    };
+    EXPECT_EQ(paragraphs[1], unusable(L"JRO.JetEngine") + notRegistered);
+    EXPECT_EQ(paragraphs[2], unusable(L"MSDAOSP") + notRegistered);
     EXPECT_EQ(paragraphs[3], ProtectedParagraph());
 }
 
