@@ -165,6 +165,17 @@ void AppendToLog(const char* note) {
 extern "C" __declspec(dllimport) void StandInHelperRecord();
 #endif
 
+// The crashing and hanging variants do it wherever they are called.
+void MisbehaveAsBuilt() {
+#if defined(STAND_IN_CRASHES)
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+#endif
+#if defined(STAND_IN_HANGS)
+    for (;;) ::Sleep(INFINITE);
+#endif
+}
+
 HRESULT RecordCall() {
     AppendToLog("");
 #if defined(STAND_IN_USES_HELPER)
@@ -173,13 +184,7 @@ HRESULT RecordCall() {
 #if defined(STAND_IN_CHANGES_LOCALE)
     std::setlocale(LC_ALL, "German_Germany.1252");
 #endif
-#if defined(STAND_IN_CRASHES)
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 1;
-#endif
-#if defined(STAND_IN_HANGS)
-    for (;;) ::Sleep(INFINITE);
-#endif
+    MisbehaveAsBuilt();
     // Registered under the shim, nothing is written.
     constexpr bool kWritesNothing =
 #if defined(STAND_IN_WRITES_NOTHING)
@@ -233,13 +238,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 #if !defined(STAND_IN_NO_EXPORT)
 extern "C" STAND_IN_EXPORT_CLASSES HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID iid, void** object) {
-#if defined(STAND_IN_CRASHES)
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 1;
-#endif
-#if defined(STAND_IN_HANGS)
-    for (;;) ::Sleep(INFINITE);
-#endif
+    MisbehaveAsBuilt();
     return anyObject.QueryInterface(iid, object);
 }
 #endif
