@@ -23,7 +23,8 @@ using Kind = RegistrationOutcome::Kind;
 ClassOutcome Answer(ClassState state, unsigned long code, std::wstring path = {}) {
     ClassOutcome outcome;
     outcome.state = state;
-    outcome.how = state == ClassState::Ready ? RegistrationOutcome{} : RegistrationOutcome{Kind::EntryPointFailed, code};
+    outcome.how =
+        state == ClassState::Ready ? RegistrationOutcome{} : RegistrationOutcome{Kind::EntryPointFailed, code};
     outcome.path = std::move(path);
     return outcome;
 }
@@ -100,18 +101,12 @@ std::wstring Trimmed(std::wstring text) {
 
 const std::vector<DataAccessClass>& DataAccessClasses() {
     static const std::vector<DataAccessClass> classes = {
-        {L"ADODB.Connection", L"MSADO15.DLL"},
-        {L"ADODB.Recordset", L"MSADO15.DLL"},
-        {L"ADODB.Command", L"MSADO15.DLL"},
-        {L"ADODB.Stream", L"MSADO15.DLL"},
-        {L"ADOX.Catalog", L"MSADOX.DLL"},
-        {L"JRO.JetEngine", L"MSJRO.DLL"},
-        {kJetProvider, L"msjetoledb40.dll"},
-        {L"MSDASQL", L"MSDASQL.DLL"},
-        {L"MSDataShape", L"MSADDS.DLL"},
-        {L"MSDAOSP", L"MSDAOSP.DLL"},
-        {L"DataLinks", L"OLEDB32.DLL"},
-        {L"MSDASC.MSDAINITIALIZE", L"OLEDB32.DLL"},
+        {L"ADODB.Connection", L"MSADO15.DLL"}, {L"ADODB.Recordset", L"MSADO15.DLL"},
+        {L"ADODB.Command", L"MSADO15.DLL"},    {L"ADODB.Stream", L"MSADO15.DLL"},
+        {L"ADOX.Catalog", L"MSADOX.DLL"},      {L"JRO.JetEngine", L"MSJRO.DLL"},
+        {kJetProvider, L"msjetoledb40.dll"},   {L"MSDASQL", L"MSDASQL.DLL"},
+        {L"MSDataShape", L"MSADDS.DLL"},       {L"MSDAOSP", L"MSDAOSP.DLL"},
+        {L"DataLinks", L"OLEDB32.DLL"},        {L"MSDASC.MSDAINITIALIZE", L"OLEDB32.DLL"},
     };
     return classes;
 }
@@ -137,7 +132,8 @@ ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void
         instance->Release();
         return Answer(ClassState::Ready, 0, path);
     }
-    if (created == REGDB_E_CLASSNOTREG) return Answer(ClassState::NotRegistered, static_cast<unsigned long>(created), path);
+    if (created == REGDB_E_CLASSNOTREG)
+        return Answer(ClassState::NotRegistered, static_cast<unsigned long>(created), path);
     if (IsBareName(Unquoted(path)) && !FoundBySearch(Unquoted(path)))
         return Answer(ClassState::FileMissing, ERROR_MOD_NOT_FOUND, path);
     return Answer(ClassState::Fails, static_cast<unsigned long>(SUCCEEDED(created) ? E_POINTER : created), path);
@@ -199,7 +195,7 @@ std::wstring ClassReason(const ClassReport& report) {
     std::wstring text;
     if (outcome.state == ClassState::NotRegistered) {
         text = LoadMessage(outcome.how.code == static_cast<unsigned long>(CO_E_CLASSSTRING) ? msg::ProgIdNotRegistered
-                                                                                          : msg::ClassNotRegistered);
+                                                                                            : msg::ClassNotRegistered);
     } else {
         text = Trimmed(FailureText(outcome.how, report.dataClass.fileName));
     }

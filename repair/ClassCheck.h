@@ -37,8 +37,7 @@ struct ClassOutcome {
 // The checking process's side: resolves the ProgID, reads the server path in
 // this process's registry view (handed to pathFound before the server runs),
 // creates one instance and releases it.
-ClassOutcome CheckClassHere(const std::wstring& progId,
-                            const std::function<void(const std::wstring&)>& pathFound = {});
+ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void(const std::wstring&)>& pathFound = {});
 
 struct ClassReport {
     DataAccessClass dataClass;

@@ -400,12 +400,13 @@ protected:
                          L"Datenbankprogramme k\u00f6nnen die Datenzugriffsklasse ");
     }
     static std::wstring ProtectedParagraph() {
-        return Localized(L"Windows protects these files and restores them itself. Start a command prompt as "
-                         L"administrator and run sfc /scannow there; on Windows 8 and later, run DISM /Online "
-                         L"/Cleanup-Image /RestoreHealth first.",
-                         L"Windows sch\u00fctzt diese Dateien und stellt sie selbst wieder her. \u00d6ffnen Sie eine "
-                         L"Eingabeaufforderung als Administrator und f\u00fchren Sie dort sfc /scannow aus; unter "
-                         L"Windows 8 und neuer vorher DISM /Online /Cleanup-Image /RestoreHealth.");
+        return Localized(
+            L"Windows protects these files and restores them itself. Start a command prompt as "
+            L"administrator and run sfc /scannow there; on Windows 8 and later, run DISM /Online "
+            L"/Cleanup-Image /RestoreHealth first.",
+            L"Windows sch\u00fctzt diese Dateien und stellt sie selbst wieder her. \u00d6ffnen Sie eine "
+            L"Eingabeaufforderung als Administrator und f\u00fchren Sie dort sfc /scannow aus; unter "
+            L"Windows 8 und neuer vorher DISM /Online /Cleanup-Image /RestoreHealth.");
     }
 
     std::unique_ptr<frmMain> form;
@@ -493,7 +494,8 @@ TEST_F(BadComponents, TheBoxNamesClassesLeftUnusableAndSaysWhatToDoAboutProtecte
     const RegistrationOutcome refused{RegistrationOutcome::Kind::EntryPointFailed, 0x80070005UL};
     const std::wstring jro = fixtures::CataloguePath(fixtures::ExpectedCatalogue()[6]);
     EXPECT_FALSE(IsRefusedAsProtected(refused, jro));
-    SetFileProtectionQuery([](const std::wstring& path) { return path.size() >= 9 && path.substr(path.size() - 9) == L"MSJRO.DLL"; });
+    SetFileProtectionQuery(
+        [](const std::wstring& path) { return path.size() >= 9 && path.substr(path.size() - 9) == L"MSJRO.DLL"; });
 
     harness::MessageBoxWatcher boxes;
     ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));

@@ -34,8 +34,8 @@ constexpr TestClass kCrashes{L"MdacRepairTest.Crashes", L"{5AE1C0DE-7E57-4000-80
 constexpr TestClass kHangs{L"MdacRepairTest.Hangs", L"{5AE1C0DE-7E57-4000-8000-000000000006}"};
 constexpr TestClass kAfterTheHang{L"MdacRepairTest.AfterTheHang", L"{5AE1C0DE-7E57-4000-8000-000000000007}"};
 constexpr TestClass kJet{L"Microsoft.Jet.OLEDB.4.0", L"{5AE1C0DE-7E57-4000-8000-000000000008}"};
-constexpr TestClass kAll[] = {kReady, kNoProgId, kNoClassKey, kMissingFile, kBareName, kCrashes, kHangs, kAfterTheHang,
-                              kJet};
+constexpr TestClass kAll[] = {kReady,   kNoProgId, kNoClassKey,   kMissingFile, kBareName,
+                              kCrashes, kHangs,    kAfterTheHang, kJet};
 
 bool SetDefault(const std::wstring& keyName, const std::wstring& value, DWORD type = REG_SZ, REGSAM view = 0) {
     HKEY opened = nullptr;
@@ -85,7 +85,7 @@ protected:
         ASSERT_TRUE(SetDefault(std::wstring(L"CLSID\\") + test.clsid + L"\\InprocServer32", server, type, view));
     }
     std::wstring Server(const char* variable, const wchar_t* name) const {
-        const std::wstring path = scratch_ + L"\\" + name;
+        std::wstring path = scratch_ + L"\\" + name;
         EXPECT_TRUE(fixtures::InstallVariant(variable, path)) << variable;
         return path;
     }
@@ -166,9 +166,10 @@ TEST_F(ClassCheckTest, EachWayAClassFailsIsReportedAndTheCheckGoesOnPastACrashAn
               harness::Localized(L"The registration did not finish within 3 seconds.",
                                  L"Die Registrierung wurde nicht innerhalb von 3 Sekunden abgeschlossen."));
     if (wide) {
-        EXPECT_EQ(ClassReason(reports[8]).rfind(harness::Localized(L"Jet 4.0 exists for 32-bit programs only",
-                                                                   L"Jet 4.0 gibt es nur f\u00fcr 32-Bit-Programme"),
-                                                0),
+        EXPECT_EQ(ClassReason(reports[8])
+                      .rfind(harness::Localized(L"Jet 4.0 exists for 32-bit programs only",
+                                                L"Jet 4.0 gibt es nur f\u00fcr 32-Bit-Programme"),
+                             0),
                   0u)
             << ToAnsi(ClassReason(reports[8]));
     }

@@ -426,8 +426,8 @@ ClassRegistrations::ClassRegistrations(const std::vector<std::wstring>& progIds)
         Earlier earlier{progId, false, {}};
         wchar_t value[64] = {};
         LONG size = sizeof(value) - sizeof(wchar_t);
-        earlier.existed = ::RegQueryValueW(HKEY_CLASSES_ROOT, (progId + L"\\CLSID").c_str(), value, &size) ==
-                          ERROR_SUCCESS;
+        earlier.existed =
+            ::RegQueryValueW(HKEY_CLASSES_ROOT, (progId + L"\\CLSID").c_str(), value, &size) == ERROR_SUCCESS;
         earlier.clsid = value;
         earlier_.push_back(earlier);
     }

@@ -109,7 +109,8 @@ int wmain(int argc, wchar_t** argv) {
             done = SetNumber(first, second, third);
         } else if (command == L"register" && next(first)) {
             using EntryPoint = HRESULT(WINAPI*)();
-            const UniqueModule module(::LoadLibraryExW(ExpandPath(first).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+            const UniqueModule module(
+                ::LoadLibraryExW(ExpandPath(first).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
             const auto entry = reinterpret_cast<EntryPoint>(
                 reinterpret_cast<void*>(module ? ::GetProcAddress(module.get(), "DllRegisterServer") : nullptr));
             done = entry != nullptr && SUCCEEDED(entry());
@@ -117,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
             const size_t separator = first.find(L'\\');
             HKEY root = first.compare(0, separator, L"HKLM") == 0   ? HKEY_LOCAL_MACHINE
                         : first.compare(0, separator, L"HKCU") == 0 ? HKEY_CURRENT_USER
-                                                                      : HKEY_CLASSES_ROOT;
+                                                                    : HKEY_CLASSES_ROOT;
             const LSTATUS status = ::RegDeleteTreeW(root, first.substr(separator + 1).c_str());
             done = separator != std::wstring::npos && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
         } else if (command == L"native" && next(first)) {

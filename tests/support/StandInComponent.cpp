@@ -113,8 +113,8 @@ bool SetDefaultText(const wchar_t* keyName, const wchar_t* value) {
         ERROR_SUCCESS)
         return false;
     const auto size = static_cast<DWORD>((::lstrlenW(value) + 1) * sizeof(wchar_t));
-    const bool written = ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size) ==
-                         ERROR_SUCCESS;
+    const bool written =
+        ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size) == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return written;
 }
