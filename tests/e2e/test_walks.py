@@ -635,7 +635,7 @@ class German(CommandLineChecks, Walks):
         self.assertGone(wizard)
 
 
-class OnWindows64(Walks):
+class OnWindows64(CommandLineChecks, Walks):
     """The 32-bit program in a 64-bit prefix, as most users run it (WoW64):
     the components of 32-bit database programs lie in the 32-bit folders
     (Program Files (x86), SysWOW64 behind the system directory) and their MDAC
@@ -667,6 +667,16 @@ class OnWindows64(Walks):
         self.check_final(wizard.wait_page("pic5"))
         wizard.click("cmdAbbrechen")
         self.assertGone(wizard)
+
+        # The Jet provider's ProgID is seen from both views, its class only
+        # from the 32-bit one: the 32-bit program can create it.
+        code, _, output, _ = self.run_program(prefix, "/check")
+        classes = {line[1]: line for line in (row.split("\t") for row in output.split("\r\n")) if line[0] == "class"}
+        jet = classes["Microsoft.Jet.OLEDB.4.0"]
+        self.assertEqual(jet[3], "ready", jet)
+        self.assertTrue(jet[2].lower().endswith(r"\syswow64\msjetoledb40.dll") or jet[2].lower().endswith(
+            r"\system32\msjetoledb40.dll"), jet)
+        self.assertEqual(code, 0, output)
 
     @staticmethod
     def version_of(prefix, relative):
