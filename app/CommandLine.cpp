@@ -50,8 +50,7 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
 std::vector<std::wstring> CommandLineArguments(const wchar_t* commandLine) {
     std::vector<std::wstring> arguments;
     int count = 0;
-    using UniqueArgv = UniqueHandle<NullHandleTraits<wchar_t**, &::LocalFree>>;
-    const UniqueArgv argv(::CommandLineToArgvW(commandLine, &count));
+    const UniqueArgumentList argv(::CommandLineToArgvW(commandLine, &count));
     if (!argv) return arguments;
     for (int index = 1; index < count; ++index) arguments.emplace_back(argv.get()[index]);
     return arguments;

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include "winsupport/MessageCatalogue.h"
 #include "app/frmMain.h"
+#include "repair/RepairSupervisor.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
@@ -27,6 +29,9 @@ void frmMain::OnNextClick() {
                 ::SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
                 StartKeyCheck();
                 WizardStep = 3;
+                // The shield: pressing the button asks for administrator rights.
+                ::SendMessageW(Control(cmdRepairMDAC), BCM_SETSHIELD, 0,
+                               CurrentRights() == Rights::CanAsk ? TRUE : FALSE);
                 if (!RepairDone) {
                     controls_.SetEnabled(cmdWeiter, false);
                     ::SetFocus(Control(cmdRepairMDAC));

@@ -1,5 +1,6 @@
-// The repair page's run: the button starts it, the page shows each entry and
-// the progress, and a box lists the registrations that failed.
+// The repair page's run: the button asks for administrator rights and starts
+// it, the page shows each entry and the progress, and a box lists the
+// registrations that failed.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -8,6 +9,7 @@
 
 #include "app/frmMain.h"
 #include "repair/RepairRun.h"
+#include "repair/RepairSupervisor.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/modAPI.h"
 
@@ -40,6 +42,25 @@ private:
 }  // namespace
 
 void frmMain::OnRepairClick() {
+    // Administrator rights are asked for before the page changes: declined,
+    // it stays as it was and the button can be pressed again.
+    SetMousePointer(MousePointer::Hourglass);
+    RepairSupervisor supervisor;
+    const unsigned long started = supervisor.Start(window_, CurrentRights() == Rights::CanAsk);
+    if (window_ == nullptr) return;
+    if (started != ERROR_SUCCESS) {
+        SetMousePointer(MousePointer::Default);
+        std::wstring text = LoadMessage(msg::RepairNeedsRights);
+        // Not declined: something else kept it from starting, and the user is told what.
+        if (started != ERROR_CANCELLED) {
+            const RegistrationOutcome notStarted{RegistrationOutcome::Kind::NotStarted, started};
+            text += L"\n\n" + FailureReason(notStarted, std::wstring());
+        }
+        ::MessageBoxW(window_, text.c_str(), LoadMessage(msg::ProgramTitle).c_str(), MB_OK);
+        if (window_ != nullptr) ::SetFocus(Control(cmdRepairMDAC));
+        return;
+    }
+
     controls_.SetVisible(cmdRepairMDAC, false);
     controls_.SetEnabled(cmdAbbrechen, false);
     controls_.SetEnabled(cmdZurück, false);
@@ -48,9 +69,6 @@ void frmMain::OnRepairClick() {
     controls_.SetVisible(Label2, true);
     controls_.SetText(Label1, std::wstring(13, L' ') + LoadMessage(msg::VerifyingFiles));
     controls_.SetVisible(imgDownArrow, false);
-    SetMousePointer(MousePointer::Hourglass);
-    RegistrationWorker worker;
-    worker.StartEarly();
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ProcessPendingMessages();
     if (window_ == nullptr) return;
@@ -60,7 +78,7 @@ void frmMain::OnRepairClick() {
     const ComponentFileTable catalogue = ComponentFiles;
     ::SendMessageA(Control(ProgressBar1), PBM_SETRANGE32, 0, static_cast<LPARAM>(catalogue.size()));
     RepairPageProgress progress(*this, controls_);
-    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, worker, progress);
+    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, supervisor, progress);
     if (window_ == nullptr) return;
     // Whether database programs can now create the classes; the page stays as
     // it is meanwhile, and the window keeps answering.

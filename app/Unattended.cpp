@@ -10,7 +10,9 @@
 #include "repair/ClassCheck.h"
 #include "repair/ComponentCatalogue.h"
 #include "repair/RepairRun.h"
+#include "repair/RepairSupervisor.h"
 #include "winsupport/DecimalText.h"
+#include "winsupport/MessageCatalogue.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/ReportWriter.h"
 #include "winsupport/TextCodec.h"
@@ -107,12 +109,17 @@ public:
 };
 
 int Repair(ReportWriter& out) {
+    // Nobody is there to answer a consent prompt.
+    if (CurrentRights() != Rights::Administrator) {
+        out.WriteLine(Line({L"error", LoadMessage(msg::RepairNeedsAdministrator)}));
+        return kExitElevationRequired;
+    }
     const ComponentFileTable catalogue = Catalogue();
     WriteClassLines(out, L"class-before", catalogue);
-    RegistrationWorker worker;
-    worker.StartEarly();
+    WorkerRegistrar registrar;
+    registrar.StartEarly();
     Unwatched progress;
-    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, worker, progress);
+    const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, registrar, progress);
     bool failed = false;
     for (size_t index = 0; index < catalogue.size() && index < outcomes.size(); ++index) {
         const ComponentFile& entry = catalogue[index];

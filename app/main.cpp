@@ -9,6 +9,7 @@
 #include "app/Unattended.h"
 #include "app/frmMain.h"
 #include "repair/RegistrationWorker.h"
+#include "repair/RepairSupervisor.h"
 #include "winsupport/DllSearch.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/OleSession.h"
@@ -29,6 +30,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearch();
     int exitCode = 0;
     if (ServeRegistrationsIfAsked(::GetCommandLineW(), exitCode)) return exitCode;
+    if (ServeRepairIfAsked(::GetCommandLineW(), exitCode)) return exitCode;
     const CommandRequest request = ParseCommandLine(CommandLineArguments(::GetCommandLineW()));
     if (request.mode == CommandMode::Usage || (request.mode == CommandMode::Wizard && !request.error.empty())) {
         return ShowUsage(request.error);

@@ -13,6 +13,7 @@
 #include "winsupport/DecimalText.h"
 #include "winsupport/DllSearch.h"
 #include "winsupport/OleSession.h"
+#include "winsupport/Waits.h"
 
 namespace {
 
@@ -171,30 +172,17 @@ RegistrationOutcome RegistrationWorker::Await() {
     ::SetEvent(request_.get());
 
     const DWORD limit = g_timeLimit;
-    const DWORD started = ::GetTickCount();
-    HANDLE waits[] = {done_.get(), process_.get()};
-    for (;;) {
-        const DWORD elapsed = ::GetTickCount() - started;
-        const DWORD result = elapsed >= limit ? WAIT_TIMEOUT
-                                              : ::MsgWaitForMultipleObjects(static_cast<DWORD>(std::size(waits)), waits,
-                                                                            FALSE, limit - elapsed, QS_SENDMESSAGE);
-        if (result == WAIT_OBJECT_0 + std::size(waits)) {
-            // Takes in the messages sent from other threads; posted ones wait.
-            MSG message{};
-            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            continue;
-        }
-        if (result == WAIT_OBJECT_0 && channel->kind != kNoAnswer) return {Kind::Registered, 0};
-        if (result == WAIT_TIMEOUT) {
-            End(0);
-            return {Kind::TimedOut, limit};
-        }
-        // The worker ended inside the component, or answered nothing.
-        DWORD exitCode = 0;
-        if (result != WAIT_OBJECT_0 + 1 || !::GetExitCodeProcess(process_.get(), &exitCode)) exitCode = 0;
+    const DWORD result = WaitTakingSentMessages({done_.get(), process_.get()}, limit);
+    if (result == WAIT_OBJECT_0 && channel->kind != kNoAnswer) return {Kind::Registered, 0};
+    if (result == WAIT_TIMEOUT) {
         End(0);
-        return {Kind::Crashed, exitCode};
+        return {Kind::TimedOut, limit};
     }
+    // The worker ended inside the component, or answered nothing.
+    DWORD exitCode = 0;
+    if (result != WAIT_OBJECT_0 + 1 || !::GetExitCodeProcess(process_.get(), &exitCode)) exitCode = 0;
+    End(0);
+    return {Kind::Crashed, exitCode};
 }
 
 // ---- the worker's side ----------------------------------------------------------
@@ -210,20 +198,14 @@ LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
 
 HANDLE HandleFrom(const wchar_t* text) {
     std::uintptr_t value = 0;
-    for (const wchar_t* digit = text; *digit != L'\0'; ++digit) {
-        if (*digit < L'0' || *digit > L'9' || value > UINTPTR_MAX / 10) return nullptr;
-        value = value * 10 + static_cast<std::uintptr_t>(*digit - L'0');
-    }
-    return reinterpret_cast<HANDLE>(value);
+    return ParseDecimal(text, value) ? reinterpret_cast<HANDLE>(value) : nullptr;
 }
-
-using ArgumentList = UniqueHandle<NullHandleTraits<LPWSTR*, &::LocalFree>>;
 
 }  // namespace
 
 bool ServeRegistrationsIfAsked(const wchar_t* commandLine, int& exitCode) {
     int count = 0;
-    const ArgumentList arguments(::CommandLineToArgvW(commandLine, &count));
+    const UniqueArgumentList arguments(::CommandLineToArgvW(commandLine, &count));
     if (!arguments || count != 6 || std::wcscmp(arguments.get()[1], kWorkerSwitch) != 0) return false;
     exitCode = ERROR_INVALID_PARAMETER;
     const UniqueKernelHandle mapping(HandleFrom(arguments.get()[2]));

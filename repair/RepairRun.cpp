@@ -45,20 +45,23 @@ std::wstring HexCode(unsigned long code) {
 
 }  // namespace
 
-std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, RegistrationWorker& worker,
+RegistrationOutcome WorkerRegistrar::Register(std::size_t, const ComponentFile& entry) {
+    // A file whose path is not usable fails with the reason.
+    const ShortPath shortPath = ShortPathOf(ToAnsi(entry.FilePath));
+    return IsAbsolutePath(shortPath.path) ? worker_.Register(shortPath.path, "DllRegisterServer")
+                                          : RegistrationOutcome{RegistrationOutcome::Kind::LoadFailed, shortPath.error};
+}
+
+std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, Registrar& registrar,
                                     RepairProgress& progress) {
     std::vector<EntryOutcome> outcomes;
     outcomes.reserve(catalogue.size());
     for (const ComponentFile& entry : catalogue) {
         progress.ShowEntry(entry);
         EntryOutcome outcome;
-        // A file whose path is not usable fails with the reason.
         if (IsRegisteredByRun(entry)) {
             outcome.attempted = true;
-            const ShortPath shortPath = ShortPathOf(ToAnsi(entry.FilePath));
-            outcome.registration = IsAbsolutePath(shortPath.path)
-                                       ? worker.Register(shortPath.path, "DllRegisterServer")
-                                       : RegistrationOutcome{RegistrationOutcome::Kind::LoadFailed, shortPath.error};
+            outcome.registration = registrar.Register(outcomes.size(), entry);
             outcome.refusedAsProtected = IsRefusedAsProtected(outcome.registration, entry.FilePath);
         }
         outcomes.push_back(outcome);

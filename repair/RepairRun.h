@@ -43,9 +43,29 @@ void SetFileProtectionQuery(FileProtectionQuery query);
 // file the system protects.
 bool IsRefusedAsProtected(const RegistrationOutcome& outcome, const std::wstring& path);
 
+// Whoever registers a catalogue entry: a worker of this process, or the
+// process that holds administrator rights for the window's run.
+class Registrar {
+public:
+    virtual RegistrationOutcome Register(std::size_t index, const ComponentFile& entry) = 0;
+
+protected:
+    ~Registrar() = default;
+};
+
+// Registers in a worker process started by this one, with this one's rights.
+class WorkerRegistrar final : public Registrar {
+public:
+    void StartEarly() { worker_.StartEarly(); }
+    RegistrationOutcome Register(std::size_t index, const ComponentFile& entry) override;
+
+private:
+    RegistrationWorker worker_;
+};
+
 // The outcomes, one per entry of the catalogue in its order, as far as the
 // run went.
-std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, RegistrationWorker& worker,
+std::vector<EntryOutcome> RunRepair(const ComponentFileTable& catalogue, Registrar& registrar,
                                     RepairProgress& progress);
 
 // Why a registration failed, in the user's words: the system's text for the

@@ -11,6 +11,7 @@
 
 #include "repair/ClassCheck.h"
 #include "repair/RegistrationWorker.h"
+#include "repair/RepairSupervisor.h"
 #include "tests/FixtureFiles.h"
 #include "winsupport/DllSearch.h"
 #include "winsupport/OleSession.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     RestrictDllSearch();
     int exitCode = 0;
     if (ServeRegistrationsIfAsked(::GetCommandLineW(), exitCode)) return exitCode;
+    if (ServeRepairIfAsked(::GetCommandLineW(), exitCode)) return exitCode;
     ::testing::InitGoogleTest(&argc, argv);
     // GoogleTest takes the listener over.
     ::testing::UnitTest::GetInstance()->listeners().Append(std::make_unique<RestoreClassRegistrations>().release());

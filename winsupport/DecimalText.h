@@ -23,3 +23,19 @@ std::wstring DecimalText(Integer value) {
     if (negative) *--first = L'-';
     return std::wstring(first, end);
 }
+
+// The number the text's decimal digits give; false for anything else (an
+// empty text, a sign, a blank, a number too large for the type).
+template <typename Unsigned>
+bool ParseDecimal(const wchar_t* text, Unsigned& value) {
+    static_assert(std::is_unsigned_v<Unsigned>, "ParseDecimal reads whole numbers without a sign");
+    value = 0;
+    if (text == nullptr || *text == L'\0') return false;
+    for (const wchar_t* digit = text; *digit != L'\0'; ++digit) {
+        if (*digit < L'0' || *digit > L'9') return false;
+        const auto add = static_cast<Unsigned>(*digit - L'0');
+        if (value > (static_cast<Unsigned>(-1) - add) / 10) return false;
+        value = static_cast<Unsigned>(value * 10 + add);
+    }
+    return true;
+}

@@ -55,6 +55,8 @@ using UniqueCursor = UniqueHandle<NullHandleTraits<HCURSOR, &::DestroyCursor>>;
 using UniqueWindow = UniqueHandle<NullHandleTraits<HWND, &::DestroyWindow>>;
 using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using UniqueImageList = UniqueHandle<NullHandleTraits<HIMAGELIST, &::ImageList_Destroy>>;
+// What CommandLineToArgvW returns: one block for the pointers and the texts.
+using UniqueArgumentList = UniqueHandle<NullHandleTraits<LPWSTR*, &::LocalFree>>;
 
 // A device context borrowed with GetDC and handed back with ReleaseDC.
 class WindowDC {

@@ -1,0 +1,13 @@
+#pragma once
+// Waiting on other processes from a thread that owns windows.
+
+#include <windows.h>
+
+#include <initializer_list>
+
+// Waits until one of the handles is signalled or the time is up, and lets no
+// window message through but those other threads and programs send: a
+// component's broadcast would otherwise wait for this thread as long as this
+// thread waits for the component. WAIT_OBJECT_0 + the handle's index,
+// WAIT_TIMEOUT or WAIT_FAILED.
+DWORD WaitTakingSentMessages(std::initializer_list<HANDLE> handles, DWORD milliseconds);
