@@ -6,7 +6,6 @@
 #include <cwchar>
 #include <vector>
 
-#include "repair/SupervisorRequest.h"
 #include "winsupport/DecimalText.h"
 #include "winsupport/Waits.h"
 #include "winsupport/modAPI.h"
@@ -21,20 +20,8 @@ constexpr DWORD kStartLimit = 60000;
 constexpr DWORD kAnswerSlack = 15000;
 constexpr DWORD kEndWait = 10000;
 
-// Answers besides a registration's own kinds.
-constexpr LONG kAnswerRefused = 100;
-constexpr LONG kAnswerReady = 101;
 constexpr std::uint32_t kNoAnswer = 0xFFFFFFFF;
 constexpr std::uint32_t kReadySequence = 0;
-
-// Shared with the supervisor; the window writes the request, the supervisor
-// the answer, and marks it with the request's sequence last.
-struct SupervisorChannel {
-    SupervisorRequest request;
-    LONG answered;
-    LONG kind;
-    DWORD code;
-};
 
 ElevationSeam g_seam;
 
@@ -125,7 +112,7 @@ unsigned long RepairSupervisor::Start(HWND owner, bool elevate) {
     for (;;) {
         const DWORD result = WaitTakingSentMessages({done_.get(), process_.get()}, kStartLimit);
         if (result == WAIT_OBJECT_0) {
-            if (static_cast<std::uint32_t>(channel->answered) == kReadySequence && channel->kind == kAnswerReady)
+            if (static_cast<std::uint32_t>(channel->answered) == kReadySequence && channel->kind == kSupervisorReady)
                 return ERROR_SUCCESS;
             continue;
         }
@@ -158,7 +145,7 @@ RegistrationOutcome RepairSupervisor::Register(std::size_t index, const Componen
             if (static_cast<std::uint32_t>(::InterlockedCompareExchange(&channel->answered, 0, 0)) != sequence)
                 continue;
             const LONG kind = channel->kind;
-            if (kind == kAnswerRefused) return {Kind::LoadFailed, channel->code};
+            if (kind == kSupervisorRefused) return {Kind::LoadFailed, channel->code};
             if (kind >= static_cast<LONG>(Kind::Registered) && kind <= static_cast<LONG>(Kind::NotStarted))
                 return {static_cast<Kind>(kind), channel->code};
             return {Kind::Crashed, 0};
@@ -221,7 +208,7 @@ bool ServeRepairIfAsked(const wchar_t* commandLine, int& exitCode) {
     for (const ComponentFile& entry : catalogue) registrable.push_back(IsRegisteredByRun(entry));
     WorkerRegistrar registrar;
     registrar.StartEarly();
-    Answer(channel, done.get(), kReadySequence, kAnswerReady, 0);
+    Answer(channel, done.get(), kReadySequence, kSupervisorReady, 0);
 
     HANDLE waits[] = {request.get(), parent.get()};
     while (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
@@ -235,7 +222,7 @@ bool ServeRepairIfAsked(const wchar_t* commandLine, int& exitCode) {
             // missing; anything else was never a request of the window's.
             const bool vanished = copy.operation == kSupervisorRegister && copy.entry < catalogue.size() &&
                                   !catalogue[copy.entry].SkipRegistration;
-            Answer(channel, done.get(), copy.sequence, kAnswerRefused,
+            Answer(channel, done.get(), copy.sequence, kSupervisorRefused,
                    vanished ? MissingFileError(catalogue[copy.entry]) : ERROR_INVALID_PARAMETER);
             continue;
         }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "repair/RepairRun.h"
+#include "repair/SupervisorRequest.h"
 #include "winsupport/Handles.h"
 
 enum class Rights {
@@ -31,6 +32,17 @@ struct ElevationSeam {
     void (*launched)(const std::wstring& verb, const std::wstring& parameters) = nullptr;
 };
 void SetElevationSeam(const ElevationSeam& seam);
+
+// Shared by the window and the supervisor: the window writes the request, the
+// supervisor the answer, and marks it with the request's sequence last.
+struct SupervisorChannel {
+    SupervisorRequest request;
+    LONG answered;
+    LONG kind;  // a RegistrationOutcome::Kind, or one of the two below
+    DWORD code;
+};
+constexpr LONG kSupervisorRefused = 100;
+constexpr LONG kSupervisorReady = 101;
 
 class RepairSupervisor final : public Registrar {
 public:

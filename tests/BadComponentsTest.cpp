@@ -5,9 +5,14 @@
 // locked files. The run must go on past each, end as usual, call exactly the
 // entry points that can be called, in catalogue order, and afterwards list
 // every registration that failed, with its reason, in one message box.
+// The run registers through a process of its own with administrator rights,
+// started once when the button is pressed: through the consent prompt when
+// the program runs without them, which Wine cannot show (it elevates every
+// process), so a test switch makes the program see itself unelevated.
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <clocale>
@@ -16,10 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "app/Unattended.h"
 #include "tests/FixtureFiles.h"
 #include "tests/VersionPageTexts.h"
 #include "repair/RegistrationWorker.h"
 #include "repair/RepairRun.h"
+#include "repair/RepairSupervisor.h"
 #include "repair/modDLLRegister.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/Handles.h"
@@ -31,6 +38,7 @@ using harness::Localized;
 using harness::WindowText;
 
 constexpr wchar_t kDllMainNote[] = L" DllMain failed";
+constexpr wchar_t kLoadNote[] = L" loaded";
 
 enum class Component {
     Working,            // the stand-in: registers
@@ -47,6 +55,7 @@ enum class Component {
     ChangesLocale,      // registers, and switches its process's C library to German numbers
     WritesNothing,      // DllRegisterServer returns S_OK and registers no class
     AccessDenied,       // DllRegisterServer refuses with E_ACCESSDENIED, as for a protected file
+    RecordsLoad,        // registers, and notes every load into a process
 };
 
 // Long enough for the 32-bit worker to start under emulation, short enough to wait for.
@@ -82,6 +91,8 @@ const char* Name(Component c) {
             return "writes nothing";
         case Component::AccessDenied:
             return "access denied";
+        case Component::RecordsLoad:
+            return "records load";
     }
     return "?";
 }
@@ -111,6 +122,8 @@ const char* BuiltVariable(Component c) {
             return "WIZARD_STAND_IN_WRITES_NOTHING";
         case Component::AccessDenied:
             return "WIZARD_STAND_IN_ACCESS_DENIED";
+        case Component::RecordsLoad:
+            return "WIZARD_STAND_IN_PLANTED";
         default:
             return nullptr;
     }
@@ -121,6 +134,32 @@ const char* BuiltVariable(Component c) {
 // those rows get faults that load.
 bool HasBuiltInTwin(size_t row) {
     return row == 0 || row == 17 || row == 22 || row == 25;
+}
+
+// Every start of the supervisor: its verb ("runas" or none) and parameters.
+struct Launch {
+    std::wstring verb;
+    std::wstring parameters;
+};
+std::vector<Launch> g_launches;
+void RecordLaunch(const std::wstring& verb, const std::wstring& parameters) {
+    g_launches.push_back({verb, parameters});
+}
+ElevationSeam Seam(bool notElevated, unsigned long launchError = ERROR_SUCCESS) {
+    return {notElevated, launchError, &RecordLaunch};
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                          wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
+// The repair button's shields, as it is given them: BCM_SETSHIELD has no getter.
+LRESULT CALLBACK NoteShield(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR shields) {
+    if (message == BCM_SETSHIELD) reinterpret_cast<std::vector<LPARAM>*>(shields)->push_back(lParam);
+    return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
 class BadComponents : public ::testing::Test {
@@ -139,10 +178,13 @@ protected:
         overrides_ = std::make_unique<fixtures::NativeDllOverrides>(fixtures::CatalogueFileNames());
         ASSERT_TRUE(overrides_->Applied());
         SetRegistrationTimeLimit(kTestTimeLimit);
+        g_launches.clear();
+        SetElevationSeam(Seam(false));
     }
     void TearDown() override {
         SetRegistrationTimeLimit(timeLimit_);
         SetFileProtectionQuery(nullptr);
+        SetElevationSeam({});
         form.reset();
         locks_.clear();
         for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
@@ -191,10 +233,12 @@ protected:
         return ::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
     }
 
-    // Opens the window and runs the repair on its page.
-    void RunRepair(harness::MessageBoxWatcher& boxes) {
+    // Opens the window on the repair page.
+    void OpenRepairPage(harness::MessageBoxWatcher& boxes) {
         form = std::make_unique<frmMain>();
         ASSERT_TRUE(form->Create());
+        ASSERT_TRUE(::SetWindowSubclass(form->Control(cmdRepairMDAC), &NoteShield, 0,
+                                        reinterpret_cast<DWORD_PTR>(&shields_)));
         form->Show();
         harness::Pump(*form, 30);
         for (int step = 1; step < 3; ++step) {
@@ -203,6 +247,11 @@ protected:
         }
         harness::Pump(*form, 30);
         ASSERT_FALSE(boxes.Seen()) << "a message before the run: " << ToAnsi(boxes.Text());
+    }
+
+    // Opens the window and runs the repair on its page.
+    void RunRepair(harness::MessageBoxWatcher& boxes) {
+        ASSERT_NO_FATAL_FAILURE(OpenRepairPage(boxes));
         harness::ClickWithMouse(form->Control(cmdRepairMDAC));
         ASSERT_TRUE(harness::PumpUntil(
             *form, [&] { return form->RepairDone; }, 30000))
@@ -210,14 +259,15 @@ protected:
         harness::Pump(*form, 50);
     }
 
-    // The log's lines as long paths, a DllMain note kept after its path.
+    // The log's lines as long paths, a DllMain or load note kept after its path.
     std::vector<std::wstring> Logged() const {
         std::vector<std::wstring> lines;
         for (const std::string& raw : fixtures::ReadLines(log_)) {
             std::wstring line = FromAnsi(raw);
             std::wstring note;
-            const size_t at = line.find(kDllMainNote);
-            if (at != std::wstring::npos) {
+            for (const wchar_t* known : {kDllMainNote, kLoadNote}) {
+                const size_t at = line.find(known);
+                if (at == std::wstring::npos) continue;
                 note = line.substr(at);
                 line.resize(at);
             }
@@ -410,6 +460,7 @@ protected:
     }
 
     std::unique_ptr<frmMain> form;
+    std::vector<LPARAM> shields_;
     const DWORD timeLimit_ = RegistrationTimeLimit();  // restored also after a skip
     std::wstring scratch_;
     std::wstring log_;
@@ -453,6 +504,11 @@ TEST_F(BadComponents, ARunGoesOnPastEveryKindOfFaultyComponent) {
     static_cast<void>(std::setlocale(LC_ALL, "C"));
     std::printf("[   NOTE   ] one run over %zu components: %zu entry points called or refused as expected\n",
                 rows.size(), ExpectedLog(rows).size());
+    // Elevated already (Wine's every process is): no shield, and no prompt
+    // for the process that registered, even after a crash and a hang.
+    EXPECT_EQ(shields_, std::vector<LPARAM>{FALSE});
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0].verb, L"");
 }
 
 TEST_F(BadComponents, ARunWhereNoComponentCanBeRegisteredEndsAsUsual) {
@@ -520,6 +576,148 @@ TEST_F(BadComponents, TheBoxNamesClassesLeftUnusableAndSaysWhatToDoAboutProtecte
     EXPECT_EQ(paragraphs[1], unusable(L"JRO.JetEngine") + notRegistered);
     EXPECT_EQ(paragraphs[2], unusable(L"MSDAOSP") + notRegistered);
     EXPECT_EQ(paragraphs[3], ProtectedParagraph());
+}
+
+TEST_F(BadComponents, WithoutElevationTheShieldedButtonAsksOnceForTheWholeRun) {
+    std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    rows[14] = Component::Crashes;  // MSADDS.DLL
+    rows[16] = Component::Hangs;    // MSDAPRST.DLL
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+    SetElevationSeam(Seam(true));
+
+    harness::MessageBoxWatcher boxes;
+    ASSERT_NO_FATAL_FAILURE(RunRepair(boxes));
+    EXPECT_EQ(shields_, std::vector<LPARAM>{TRUE});
+    // One prompt: the supervisor restarted its worker after the crash and the hang itself.
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0].verb, L"runas");
+    const std::wstring expectedStart = L"/RepairSupervisor " + std::to_wstring(::GetCurrentProcessId()) + L" ";
+    EXPECT_EQ(g_launches[0].parameters.rfind(expectedStart, 0), 0u) << ToAnsi(g_launches[0].parameters);
+    ExpectRunEndedNormally();
+    ExpectLog(rows);
+    ExpectReport(rows, boxes);
+}
+
+TEST_F(BadComponents, ADeclinedPromptLeavesThePageAsItWasAndTheNextPressRepairs) {
+    const std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+    {
+        harness::MessageBoxWatcher noBox;
+        ASSERT_NO_FATAL_FAILURE(OpenRepairPage(noBox));
+    }
+    // What a user sees of the page: each control's visibility, state and text.
+    const auto page = [this] {
+        std::wstring seen;
+        for (int id = 1; id < EndOfControlIds; ++id) {
+            const HWND control = form->Control(static_cast<ControlId>(id));
+            if (control == nullptr) continue;
+            seen += std::to_wstring(id) + (::IsWindowVisible(control) ? L"v" : L"-") +
+                    (::IsWindowEnabled(control) ? L"e " : L"- ") + WindowText(control) + L"\n";
+        }
+        return seen;
+    };
+    const std::wstring before = page();
+    const std::wstring needsRights = Localized(
+        L"The repair needs administrator rights, and Windows did not grant them. Nothing has been changed.\n\n"
+        L"Click the button again and confirm the question of Windows, or ask an administrator for help.",
+        L"Die Reparatur braucht Administratorrechte, und Windows hat sie nicht erteilt. Es wurde nichts "
+        L"ge\u00e4ndert.\n\nKlicken Sie erneut auf die Schaltfl\u00e4che und best\u00e4tigen Sie die Frage von "
+        L"Windows, oder bitten Sie einen Administrator um Hilfe.");
+    // Declined, then refused for another reason, which the box adds.
+    for (const unsigned long error : {static_cast<unsigned long>(ERROR_CANCELLED),
+                                      static_cast<unsigned long>(ERROR_ACCESS_DENIED)}) {
+        SCOPED_TRACE("the start fails with " + std::to_string(error));
+        SetElevationSeam(Seam(true, error));
+        harness::MessageBoxWatcher boxes;
+        harness::ClickWithMouse(form->Control(cmdRepairMDAC));
+        ASSERT_TRUE(harness::PumpUntil(*form, [&] { return boxes.Seen(); }, 10000));
+        harness::Pump(*form, 100);
+        EXPECT_EQ(boxes.Count(), 1);
+        if (error == ERROR_CANCELLED) {
+            EXPECT_EQ(boxes.Text(), needsRights);
+        } else {
+            EXPECT_EQ(boxes.Text().rfind(needsRights + L"\n\n", 0), 0u) << ToAnsi(boxes.Text());
+            EXPECT_NE(boxes.Text().find(L"(0x00000005)"), std::wstring::npos) << ToAnsi(boxes.Text());
+        }
+        EXPECT_FALSE(form->RepairDone);
+        EXPECT_EQ(page(), before);
+        EXPECT_EQ(::GetFocus(), form->Control(cmdRepairMDAC));
+        EXPECT_TRUE(Logged().empty()) << "registered although the start failed";
+    }
+    EXPECT_EQ(g_launches.size(), 2u);
+
+    SetElevationSeam(Seam(true));
+    harness::MessageBoxWatcher noBox;
+    harness::ClickWithMouse(form->Control(cmdRepairMDAC));
+    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+    harness::Pump(*form, 50);
+    ExpectRunEndedNormally();
+    ExpectLog(rows);
+    EXPECT_FALSE(noBox.Seen()) << ToAnsi(noBox.Text());
+}
+
+TEST_F(BadComponents, TheSupervisorRegistersNothingButCatalogueEntriesForAnotherProcess) {
+    // Every file notes each process that loads it.
+    const std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::RecordsLoad);
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+    RepairSupervisor supervisor;
+    ASSERT_EQ(supervisor.Start(nullptr, false), static_cast<unsigned long>(ERROR_SUCCESS));
+    ASSERT_EQ(g_launches.size(), 1u);
+    const std::wstring handles = g_launches[0].parameters.substr(g_launches[0].parameters.find(L' ') + 1);
+
+    // Past the last entry, far past it, an entry the run never registers
+    // (MSADER15.DLL), an operation that does not exist, and one with no number.
+    const fixtures::ProgramRun sent = fixtures::RunProgram(fixtures::BuiltFile("WIZARD_REQUEST_SENDER"),
+                                                           handles + L" 2:31 2:4294967295 2:1 77:0 x");
+    ASSERT_EQ(sent.exitCode, 0u) << sent.output;
+    EXPECT_EQ(sent.output, "100 87\n100 87\n100 87\n100 87\n100 87\n");
+    EXPECT_TRUE(Logged().empty()) << "a component was loaded";
+
+    // The window's own request is served as before: loaded once, called once.
+    const RegistrationOutcome outcome = supervisor.Register(0, ComponentFile{});
+    EXPECT_FALSE(outcome.Failed()) << static_cast<int>(outcome.kind) << " " << outcome.code;
+    const std::wstring first = fixtures::LongPath(fixtures::CataloguePath(fixtures::ExpectedCatalogue()[0]));
+    EXPECT_EQ(Logged(), (std::vector<std::wstring>{first + kLoadNote, first}));
+}
+
+TEST_F(BadComponents, WithoutAdministratorRightsTheUnattendedRepairRegistersNothingAndTheCheckRuns) {
+    const std::vector<Component> rows(fixtures::ExpectedCatalogue().size(), Component::Working);
+    for (size_t row = 0; row < rows.size(); ++row) ASSERT_NO_FATAL_FAILURE(Install(rows[row], row));
+    SetElevationSeam(Seam(true));
+    harness::MessageBoxWatcher boxes;
+
+    CommandRequest repair;
+    repair.mode = CommandMode::Repair;
+    repair.logPath = scratch_ + L"\\repair.log";
+    EXPECT_EQ(RunUnattended(repair), 740);
+    const std::vector<std::string> lines = fixtures::ReadLines(repair.logPath);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("#MdacRepair\trepair\t", 0), 0u) << lines[0];
+    EXPECT_EQ(FromUtf8(lines[1]), L"error\t" + Localized(L"The repair needs administrator rights. Start it from a "
+                                                       L"command prompt opened as administrator, or as SYSTEM from "
+                                                       L"a startup script or a distribution system. Nothing has "
+                                                       L"been registered.",
+                                                       L"Die Reparatur braucht Administratorrechte. Starten Sie sie "
+                                                       L"in einer als Administrator ge\u00f6ffneten "
+                                                       L"Eingabeaufforderung oder als SYSTEM aus einem Startskript "
+                                                       L"oder einem Verteilungssystem. Es wurde nichts registriert."));
+    EXPECT_TRUE(Logged().empty());
+    EXPECT_TRUE(g_launches.empty()) << "the unattended repair asked for rights";
+
+    // The check only reads: the same as with the rights.
+    CommandRequest check;
+    check.mode = CommandMode::Check;
+    check.logPath = scratch_ + L"\\check.log";
+    const int code = RunUnattended(check);
+    EXPECT_TRUE(code == 0 || code == 1) << code;
+    const std::vector<std::string> checked = fixtures::ReadLines(check.logPath);
+    ASSERT_GE(checked.size(), 3u);
+    EXPECT_EQ(checked[1].rfind("MDAC\t", 0), 0u) << checked[1];
+    EXPECT_EQ(std::count_if(checked.begin(), checked.end(),
+                            [](const std::string& line) { return line.rfind("class\t", 0) == 0; }),
+              static_cast<long>(DataAccessClasses().size()));
+    EXPECT_TRUE(Logged().empty());
+    EXPECT_FALSE(boxes.Seen()) << ToAnsi(boxes.Text());
 }
 
 }  // namespace

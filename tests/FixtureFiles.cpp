@@ -560,6 +560,40 @@ std::vector<std::wstring> CatalogueFileNames() {
     return names;
 }
 
+ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments) {
+    ProgramRun run;
+    static int counter = 0;
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (::GetTempPathW(MAX_PATH, temp) == 0) return run;
+    const std::wstring outputPath = std::wstring(temp) + L"program-output-" +
+                                    std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                                    L".txt";
+    {
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        UniqueFile output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!output) return run;
+        std::wstring command = L"\"" + program + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output.get();
+        startup.hStdError = output.get();
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                              &process))
+            return run;
+        const UniqueKernelHandle thread(process.hThread);
+        const UniqueKernelHandle ended(process.hProcess);
+        DWORD exitCode = 0;
+        if (::WaitForSingleObject(ended.get(), 60000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(ended.get(), &exitCode))
+            run.exitCode = exitCode;
+    }
+    for (const std::string& line : ReadLines(outputPath)) run.output += line + "\n";
+    RemoveFile(outputPath);
+    return run;
+}
+
 LockedFile::LockedFile(const std::wstring& path) {
     static int counter = 0;
     const std::wstring locker = BuiltFile("WIZARD_FILE_LOCKER");

@@ -43,6 +43,14 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // The file's lines without their line ends; empty when it cannot be read.
 std::vector<std::string> ReadLines(const std::wstring& path);
 
+// Runs a program to its end, its standard output going to a file: its exit
+// code and what it wrote; ~0 when it did not start or end within a minute.
+struct ProgramRun {
+    DWORD exitCode = ~0UL;
+    std::string output;
+};
+ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments);
+
 // Creates the directory and any missing parents; true when it exists afterwards.
 bool CreateDirectories(const std::wstring& path);
 
