@@ -7,7 +7,7 @@
 // Exit codes besides the check's and the repair's own 0 and 1.
 constexpr int kExitLogNotWritable = 2;
 constexpr int kExitCouldNotRun = 3;
-constexpr int kExitBadCommandLine = 87;       // ERROR_INVALID_PARAMETER
+constexpr int kExitBadCommandLine = 87;      // ERROR_INVALID_PARAMETER
 constexpr int kExitElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 
 // Runs a /check or /repair request, or reports why it was not understood.

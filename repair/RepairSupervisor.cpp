@@ -70,8 +70,8 @@ RepairSupervisor::~RepairSupervisor() {
 
 unsigned long RepairSupervisor::Start(HWND owner, bool elevate) {
     // Unnamed and not inherited: the supervisor takes them from this process.
-    mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SupervisorChannel),
-                                        nullptr));
+    mapping_.reset(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SupervisorChannel), nullptr));
     if (!mapping_) return ::GetLastError();
     view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(SupervisorChannel)));
     if (!view_) return ::GetLastError();

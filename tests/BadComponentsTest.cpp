@@ -237,8 +237,8 @@ protected:
     void OpenRepairPage(harness::MessageBoxWatcher& boxes) {
         form = std::make_unique<frmMain>();
         ASSERT_TRUE(form->Create());
-        ASSERT_TRUE(::SetWindowSubclass(form->Control(cmdRepairMDAC), &NoteShield, 0,
-                                        reinterpret_cast<DWORD_PTR>(&shields_)));
+        ASSERT_TRUE(
+            ::SetWindowSubclass(form->Control(cmdRepairMDAC), &NoteShield, 0, reinterpret_cast<DWORD_PTR>(&shields_)));
         form->Show();
         harness::Pump(*form, 30);
         for (int step = 1; step < 3; ++step) {
@@ -624,13 +624,14 @@ TEST_F(BadComponents, ADeclinedPromptLeavesThePageAsItWasAndTheNextPressRepairs)
         L"ge\u00e4ndert.\n\nKlicken Sie erneut auf die Schaltfl\u00e4che und best\u00e4tigen Sie die Frage von "
         L"Windows, oder bitten Sie einen Administrator um Hilfe.");
     // Declined, then refused for another reason, which the box adds.
-    for (const unsigned long error : {static_cast<unsigned long>(ERROR_CANCELLED),
-                                      static_cast<unsigned long>(ERROR_ACCESS_DENIED)}) {
+    for (const unsigned long error :
+         {static_cast<unsigned long>(ERROR_CANCELLED), static_cast<unsigned long>(ERROR_ACCESS_DENIED)}) {
         SCOPED_TRACE("the start fails with " + std::to_string(error));
         SetElevationSeam(Seam(true, error));
         harness::MessageBoxWatcher boxes;
         harness::ClickWithMouse(form->Control(cmdRepairMDAC));
-        ASSERT_TRUE(harness::PumpUntil(*form, [&] { return boxes.Seen(); }, 10000));
+        ASSERT_TRUE(harness::PumpUntil(
+            *form, [&] { return boxes.Seen(); }, 10000));
         harness::Pump(*form, 100);
         EXPECT_EQ(boxes.Count(), 1);
         if (error == ERROR_CANCELLED) {
@@ -649,7 +650,8 @@ TEST_F(BadComponents, ADeclinedPromptLeavesThePageAsItWasAndTheNextPressRepairs)
     SetElevationSeam(Seam(true));
     harness::MessageBoxWatcher noBox;
     harness::ClickWithMouse(form->Control(cmdRepairMDAC));
-    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->RepairDone; }, 30000));
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [&] { return form->RepairDone; }, 30000));
     harness::Pump(*form, 50);
     ExpectRunEndedNormally();
     ExpectLog(rows);
@@ -667,8 +669,8 @@ TEST_F(BadComponents, TheSupervisorRegistersNothingButCatalogueEntriesForAnother
 
     // Past the last entry, far past it, an entry the run never registers
     // (MSADER15.DLL), an operation that does not exist, and one with no number.
-    const fixtures::ProgramRun sent = fixtures::RunProgram(fixtures::BuiltFile("WIZARD_REQUEST_SENDER"),
-                                                           handles + L" 2:31 2:4294967295 2:1 77:0 x");
+    const fixtures::ProgramRun sent =
+        fixtures::RunProgram(fixtures::BuiltFile("WIZARD_REQUEST_SENDER"), handles + L" 2:31 2:4294967295 2:1 77:0 x");
     ASSERT_EQ(sent.exitCode, 0u) << sent.output;
     EXPECT_EQ(sent.output, "100 87\n100 87\n100 87\n100 87\n100 87\n");
     EXPECT_TRUE(Logged().empty()) << "a component was loaded";
@@ -693,14 +695,15 @@ TEST_F(BadComponents, WithoutAdministratorRightsTheUnattendedRepairRegistersNoth
     const std::vector<std::string> lines = fixtures::ReadLines(repair.logPath);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("#MdacRepair\trepair\t", 0), 0u) << lines[0];
-    EXPECT_EQ(FromUtf8(lines[1]), L"error\t" + Localized(L"The repair needs administrator rights. Start it from a "
-                                                       L"command prompt opened as administrator, or as SYSTEM from "
-                                                       L"a startup script or a distribution system. Nothing has "
-                                                       L"been registered.",
-                                                       L"Die Reparatur braucht Administratorrechte. Starten Sie sie "
-                                                       L"in einer als Administrator ge\u00f6ffneten "
-                                                       L"Eingabeaufforderung oder als SYSTEM aus einem Startskript "
-                                                       L"oder einem Verteilungssystem. Es wurde nichts registriert."));
+    EXPECT_EQ(FromUtf8(lines[1]),
+              L"error\t" + Localized(L"The repair needs administrator rights. Start it from a "
+                                     L"command prompt opened as administrator, or as SYSTEM from "
+                                     L"a startup script or a distribution system. Nothing has "
+                                     L"been registered.",
+                                     L"Die Reparatur braucht Administratorrechte. Starten Sie sie "
+                                     L"in einer als Administrator ge\u00f6ffneten "
+                                     L"Eingabeaufforderung oder als SYSTEM aus einem Startskript "
+                                     L"oder einem Verteilungssystem. Es wurde nichts registriert."));
     EXPECT_TRUE(Logged().empty());
     EXPECT_TRUE(g_launches.empty()) << "the unattended repair asked for rights";
 

@@ -565,9 +565,8 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
     static int counter = 0;
     wchar_t temp[MAX_PATH + 1] = {};
     if (::GetTempPathW(MAX_PATH, temp) == 0) return run;
-    const std::wstring outputPath = std::wstring(temp) + L"program-output-" +
-                                    std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
-                                    L".txt";
+    const std::wstring outputPath = std::wstring(temp) + L"program-output-" + std::to_wstring(::GetCurrentProcessId()) +
+                                    L"-" + std::to_wstring(++counter) + L".txt";
     {
         SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         UniqueFile output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
@@ -580,8 +579,7 @@ ProgramRun RunProgram(const std::wstring& program, const std::wstring& arguments
         startup.hStdOutput = output.get();
         startup.hStdError = output.get();
         PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                              &process))
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
             return run;
         const UniqueKernelHandle thread(process.hThread);
         const UniqueKernelHandle ended(process.hProcess);

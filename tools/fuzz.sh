@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fuzzes the platform-free text code on this machine (not under Wine): the
-# placeholder scan, the version number reading and the file list's pattern
-# test, each built with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
+# placeholder scan, the version number reading, the file list's pattern test
+# and the reading of a request to the process with administrator rights, each built with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 # The targets run side by side for a bounded time, each on a throw-away copy
 # of its seed corpus in tests/fuzz/corpus/; any finding fails the run and its
 # input is kept in build/fuzz/findings/.
@@ -26,8 +26,9 @@ build() {
 build fuzz_format "$ROOT/winsupport/PlaceholderScan.cpp"
 build fuzz_version_number "$ROOT/app/VersionNumber.cpp"
 build fuzz_pattern "$ROOT/repair/PatternMatch.cpp"
+build fuzz_supervisor_request "$ROOT/repair/SupervisorRequest.cpp"
 
-TARGETS="fuzz_format fuzz_version_number fuzz_pattern"
+TARGETS="fuzz_format fuzz_version_number fuzz_pattern fuzz_supervisor_request"
 for target in $TARGETS; do
     mkdir -p "$WORK/$target/corpus" "$WORK/$target/artifacts"
     cp "$ROOT/tests/fuzz/corpus/$target/"* "$WORK/$target/corpus/"
