@@ -42,7 +42,7 @@ void frmMain::PrepareFileList() {
                       {{LoadMessage(msg::FileNameCaption), TwipsToPixelsX(1740)},
                        {LoadMessage(msg::FileVersionCaption), TwipsToPixelsX(1170)},
                        {LoadMessage(msg::PathCaption), TwipsToPixelsX(5700)}},
-                      IDB_LIST_IMAGES);
+                      IDB_LIST_IMAGES, controls_.ListImageSize());
 }
 
 void frmMain::FillFileVersionList() {

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "winsupport/ScaledImages.h"
 #include "winsupport/TextCodec.h"
 
 namespace {
@@ -83,6 +85,16 @@ void WizardControls::ReadScreenResolution() {
         dpiX_ = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
         dpiY_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
+}
+
+int WizardControls::ListImageSize() const {
+    if (KeepsDrawnSizes()) return 16;
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const auto forDpi = reinterpret_cast<MetricsForDpi>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    const int size =
+        forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpiX_)) : ::GetSystemMetrics(SM_CXSMICON);
+    return size > 0 ? size : ::MulDiv(16, dpiX_, 96);
 }
 
 void WizardControls::Forget() noexcept {
@@ -181,10 +193,11 @@ HWND WizardControls::MakeControl(const ControlLayout& layout) {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
     }
     if (layout.kind == ControlKind::Icon && layout.image != 0) {
-        // Icons keep their natural pixel size; the control centres them.
-        const int size = layout.width >= 480 ? 32 : 16;
-        UniqueIcon icon(
-            static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_ICON, size, size, 0)));
+        // Up to 120 dpi icons keep their drawn size and the control centres
+        // them; from 144 dpi on they fill their frames.
+        const int drawn = layout.width >= 480 ? 32 : 16;
+        const int size = KeepsDrawnSizes() ? drawn : std::min(ToPixelsX(layout.width), ToPixelsY(layout.height));
+        UniqueIcon icon = LoadIconSized(instance, layout.image, size);
         if (icon) {
             ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
             ::SetWindowPos(control, nullptr, 0, 0, ToPixelsX(layout.width), ToPixelsY(layout.height),
@@ -193,8 +206,12 @@ HWND WizardControls::MakeControl(const ControlLayout& layout) {
         }
     }
     if (layout.kind == ControlKind::Picture && layout.image != 0) {
-        UniqueBitmap picture(
-            static_cast<HBITMAP>(::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)));
+        // The picture is drawn for its frame at 96 dpi.
+        UniqueBitmap picture = KeepsDrawnSizes()
+                                   ? UniqueBitmap(static_cast<HBITMAP>(
+                                         ::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)))
+                                   : LoadPictureSized(instance, layout.image, ::MulDiv(layout.width, 96, 1440),
+                                                      ToPixelsX(layout.width), ToPixelsY(layout.height));
         if (picture) {
             ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
             pictures_.push_back(std::move(picture));

@@ -55,6 +55,11 @@ public:
 
     int ToPixelsX(int twips) const noexcept { return ::MulDiv(twips, dpiX_, 1440); }
     int ToPixelsY(int twips) const noexcept { return ::MulDiv(twips, dpiY_, 1440); }
+    // Up to 120 dpi pictures and icons keep the pixel sizes they are drawn
+    // at; from 144 dpi on they fill the frames the layout gives them.
+    bool KeepsDrawnSizes() const noexcept { return dpiY_ <= 120; }
+    // The file list's images: the system's small icons from 144 dpi on.
+    int ListImageSize() const;
 
 private:
     bool MakeOn(ControlId parent);

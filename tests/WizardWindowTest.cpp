@@ -215,20 +215,65 @@ TEST_F(MainWindow, PagesAndPrescribedControlPlaces) {
     EXPECT_EQ(link.top, PxY(2115));
 }
 
-TEST_F(MainWindow, WelcomePictureShiftsLeftOnSmallFonts) {
-    const RECT rect = harness::RectInParent(C(imgBigPicture));
-    EXPECT_EQ(rect.left, ScreenDpiX() < 100 ? PxX(-400) : 0);
-    EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right - rect.left, 164);
-    EXPECT_EQ(rect.bottom - rect.top, 312);
-    // The resource itself is a 16-colour bitmap of 164 x 312 pixels.
-    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDB_WELCOME), reinterpret_cast<LPCWSTR>(RT_BITMAP));
-    ASSERT_NE(resource, nullptr);
-    const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(nullptr, resource)));
-    ASSERT_NE(header, nullptr);
-    EXPECT_EQ(header->biWidth, 164);
-    EXPECT_EQ(header->biHeight, 312);
-    EXPECT_EQ(header->biBitCount, 4);
+// Up to 120 dpi the pictures and icons keep the sizes they are drawn at
+// (and the welcome picture moves 400 twips left below 100 dpi); from 144 dpi
+// on each fills its frame, and the file list's images are the system's small
+// icons. Run at 96, 120, 144, 168 and 192 dpi.
+TEST_F(MainWindow, PicturesAndIconsFitTheirFramesAtTheScreensDpi) {
+    const bool drawnSizes = ScreenDpiY() <= 120;
+    const auto imageSize = [](HANDLE image, bool icon) {
+        SIZE size{0, 0};
+        BITMAP bitmap{};
+        if (icon) {
+            ICONINFO info{};
+            if (!::GetIconInfo(static_cast<HICON>(image), &info)) return size;
+            const UniqueBitmap colour(info.hbmColor);
+            const UniqueBitmap mask(info.hbmMask);
+            if (::GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap) == 0) return size;
+            return SIZE{bitmap.bmWidth, info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2};
+        }
+        if (::GetObjectW(image, sizeof(bitmap), &bitmap) == 0) return size;
+        return SIZE{bitmap.bmWidth, bitmap.bmHeight};
+    };
+    struct Frame {
+        ControlId id;
+        int widthTwips, heightTwips, drawnWidth, drawnHeight;
+    };
+    const Frame frames[] = {
+        {imgBigPicture, 2460, 4680, 164, 312}, {imgMDACVerOK, 240, 240, 16, 16},  {imgMDACVerProb, 480, 480, 32, 32},
+        {imgJetVerOK, 240, 240, 16, 16},       {imgJetVerProb, 480, 480, 32, 32}, {imgRepairing, 480, 480, 32, 32},
+        {imgDownArrow, 240, 240, 16, 16},
+    };
+    for (const Frame& frame : frames) {
+        SCOPED_TRACE("control " + std::to_string(frame.id));
+        const bool icon = frame.id != imgBigPicture;
+        const HANDLE image =
+            reinterpret_cast<HANDLE>(::SendMessageW(C(frame.id), STM_GETIMAGE, icon ? IMAGE_ICON : IMAGE_BITMAP, 0));
+        ASSERT_NE(image, nullptr);
+        const SIZE size = imageSize(image, icon);
+        if (drawnSizes) {
+            EXPECT_EQ(size.cx, frame.drawnWidth);
+            EXPECT_EQ(size.cy, frame.drawnHeight);
+        } else {
+            EXPECT_NEAR(size.cx, PxX(frame.widthTwips), 1);
+            EXPECT_NEAR(size.cy, icon ? PxX(frame.widthTwips) : PxY(frame.heightTwips), 1);
+        }
+    }
+    const RECT picture = harness::RectInParent(C(imgBigPicture));
+    EXPECT_EQ(picture.left, ScreenDpiX() < 100 ? PxX(-400) : 0);
+    EXPECT_EQ(picture.top, 0);
+
+    int listWidth = 0;
+    int listHeight = 0;
+    const auto images = reinterpret_cast<HIMAGELIST>(::SendMessageW(C(lvwMDACFiles), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    ASSERT_TRUE(::ImageList_GetIconSize(images, &listWidth, &listHeight));
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const auto forDpi = reinterpret_cast<MetricsForDpi>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    const int smallIcon =
+        forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(ScreenDpiX())) : ::GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(listWidth, drawnSizes ? 16 : smallIcon);
+    EXPECT_EQ(listHeight, listWidth);
 }
 
 TEST_F(MainWindow, FontsAfterStartUp) {

@@ -7,16 +7,19 @@ All pictures are rendered by the small rasteriser below, so the build needs
 nothing but a Python 3 interpreter and the output is byte-for-byte stable.
 Shapes are point predicates with a bounding box; edges are smoothed by
 counting sub-samples (true alpha for icons, ordered dither for the
-16-colour bitmap).
+16-colour bitmap). Every picture is also drawn at 150 % and 200 % for high
+DPI screens: icons get PNG entries, the welcome picture is stored as RLE4.
 """
 import math
 import os
 import struct
 import sys
+import zlib
 
 SS = 4
 OFFS = [(i + 0.5) / SS for i in range(SS)]
 BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+BAYER2 = [[0, 2], [3, 1]]
 
 
 # ---------------------------------------------------------------- shapes
@@ -152,9 +155,13 @@ def coverage(pred, x, y):
     return sum(1 for oy in OFFS for ox in OFFS if pred(x + ox, y + oy)) / float(SS * SS)
 
 
-def covered(shape, w, h):
-    """(x, y, coverage) of every pixel the shape touches."""
+def covered(shape, w, h, k=1):
+    """(x, y, coverage) of every pixel the shape touches, drawn k times larger."""
     pred, (x0, y0, x1, y1) = shape
+    if k != 1:
+        art = pred
+        pred = lambda x, y: art(x / k, y / k)
+        x0, y0, x1, y1 = x0 * k, y0 * k, x1 * k, y1 * k
     for y in range(max(0, int(math.floor(y0))), min(h, int(math.ceil(y1)) + 1)):
         for x in range(max(0, int(math.floor(x0))), min(w, int(math.ceil(x1)) + 1)):
             cov = coverage(pred, x, y)
@@ -163,15 +170,16 @@ def covered(shape, w, h):
 
 
 class Canvas:
-    """Straight-alpha RGBA float canvas."""
+    """Straight-alpha RGBA float canvas; art coordinates are scaled by k."""
 
-    def __init__(self, w, h):
-        self.w, self.h = w, h
-        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(w * h)]
+    def __init__(self, w, h, k=1):
+        self.w, self.h, self.k = round(w * k), round(h * k), k
+        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(self.w * self.h)]
 
     def fill(self, shape, color, alpha=1.0):
-        for x, y, cov in covered(shape, self.w, self.h):
-            c = color(x + 0.5, y + 0.5) if callable(color) else color
+        k = self.k
+        for x, y, cov in covered(shape, self.w, self.h, k):
+            c = color((x + 0.5) / k, (y + 0.5) / k) if callable(color) else color
             a = cov * alpha * (c[3] if len(c) > 3 else 1.0)
             d = self.px[y * self.w + x]
             out = a + d[3] * (1 - a)
@@ -210,8 +218,22 @@ def ico_image(cv):
     return hdr + bytes(xor) + bytes(mask)
 
 
+def png_image(cv):
+    """RGBA PNG, as Vista and later read inside an ICO."""
+    # filter 0 on every row: Sub/Up/Paeth chosen per row came out larger for
+    # this art, whose rows are mostly transparent or flat
+    raw = b''.join(b'\0' + b''.join(bytes(cv.rgba(x, y)) for x in range(cv.w))
+                   for y in range(cv.h))
+    chunk = lambda t, d: (struct.pack('>I', len(d)) + t + d
+                          + struct.pack('>I', zlib.crc32(t + d)))
+    return (b'\x89PNG\r\n\x1a\n'
+            + chunk(b'IHDR', struct.pack('>IIBBBBB', cv.w, cv.h, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+
+
 def write_ico(path, canvases):
-    blobs = [ico_image(cv) for cv in canvases]
+    """Base-size entries stay DIBs for older readers; scaled ones are PNG."""
+    blobs = [ico_image(cv) if cv.k == 1 else png_image(cv) for cv in canvases]
     out = struct.pack('<HHH', 0, 1, len(blobs))
     offset = 6 + 16 * len(blobs)
     for cv, blob in zip(canvases, blobs):
@@ -222,13 +244,27 @@ def write_ico(path, canvases):
         f.write(out + b''.join(blobs))
 
 
-def write_bmp(path, w, h, bpp, rows, palette=()):
-    """rows: top-down list of packed row bytes (already padded)."""
+def rle4_row(line):
+    """Encoded runs of alternating nibble pairs, ending the line with 00 00."""
+    out, i = bytearray(), 0
+    while i < len(line):
+        pair = line[i:i + 2] + [0]
+        n = 1
+        while i + n < len(line) and n < 255 and line[i + n] == pair[n % 2]:
+            n += 1
+        out += bytes((n, (pair[0] << 4) | pair[1]))
+        i += n
+    return bytes(out + b'\0\0')
+
+
+def write_bmp(path, w, h, bpp, rows, palette=(), rle=False):
+    """rows: top-down list of packed row bytes (already padded), or of RLE4
+    lines from rle4_row when rle is set."""
     pal = b''.join(bytes((b, g, r, 0)) for r, g, b in palette)
-    data = b''.join(reversed(rows))
+    data = b''.join(reversed(rows)) + (b'\0\1' if rle else b'')
     off = 14 + 40 + len(pal)
-    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, bpp, 0, len(data),
-                       3780, 3780, len(palette), 0)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, bpp, 2 if rle else 0,
+                       len(data), 3780, 3780, len(palette), 0)
     with open(path, 'wb') as f:
         f.write(struct.pack('<2sIHHI', b'BM', off + len(data), 0, 0, off))
         f.write(info + pal + data)
@@ -294,8 +330,8 @@ def app_icon(s):
     return cv
 
 
-def status_ok():
-    cv = Canvas(16, 16)
+def status_ok(k=1):
+    cv = Canvas(16, 16, k)
     cv.fill(circle(8, 8, 7.6), (22, 110, 44))
     cv.fill(circle(8, 8, 6.6), lin((120, 210, 100), (34, 150, 52), 0, 2, 0, 15))
     cv.fill(ellipse(8, 5.0, 4.6, 2.6), (255, 255, 255, 0.28))
@@ -303,10 +339,10 @@ def status_ok():
     return cv
 
 
-def status_problem():
+def status_problem(k=1):
     # The sign keeps to the left 24 pixels: the page's text begins where the
     # right quarter of this 32-pixel icon lies.
-    cv = Canvas(32, 32)
+    cv = Canvas(32, 32, k)
     tri = [(11.0, 6.2), (1.0, 24.2), (21.0, 24.2)]
     cv.fill(polygon(tri, 2.4), (16, 16, 16))
     cv.fill(polygon(tri, 0.4), lin((255, 226, 92), (242, 164, 12), 0, 7, 0, 25))
@@ -316,16 +352,16 @@ def status_problem():
     return cv
 
 
-def down_arrow():
-    cv = Canvas(16, 16)
+def down_arrow(k=1):
+    cv = Canvas(16, 16, k)
     pts = [(5, 1), (11, 1), (11, 7), (14.8, 7), (8, 15), (1.2, 7), (5, 7)]
     cv.fill(polygon(pts), (20, 62, 150))
     cv.fill(polygon(pts, -1.0), lin((130, 190, 255), (36, 108, 222), 0, 2, 0, 13))
     return cv
 
 
-def repairing():
-    cv = Canvas(32, 32)
+def repairing(k=1):
+    cv = Canvas(32, 32, k)
     # hammer: handle from bottom right, head top left
     ang = math.atan2(-1, -1)
     ox, oy, L = 17.5, 17.5, 24.0
@@ -341,8 +377,9 @@ def repairing():
     return cv
 
 
-def list_images():
-    cv = Canvas(32, 16)
+def list_images(k=1):
+    """Rows of a 32k x 16k strip of two 16k-pixel images."""
+    cv = Canvas(32, 16, k)
     check = lambda g: polyline([(3.2, 8.4), (6.4, 11.8), (12.8, 3.8)], 2.6 + 2 * g)
     cv.fill(check(0.7), (12, 40, 120))
     cv.fill(check(0), lin((70, 140, 240), (20, 80, 200), 0, 3, 0, 13))
@@ -351,10 +388,10 @@ def list_images():
     cv.fill(rrect(23, 3, 25, 9, 0.5), (0, 0, 0))
     cv.fill(rrect(23, 11, 25, 13, 0.6), (0, 0, 0))
     rows = []
-    for y in range(16):
+    for y in range(cv.h):
         row = bytearray()
-        for x in range(32):
-            r, g, b, a = cv.px[y * 32 + x]
+        for x in range(cv.w):
+            r, g, b, a = cv.px[y * cv.w + x]
             if a < 0.35:
                 c = (192, 192, 192)
             else:  # edges are shown on a white list background
@@ -362,7 +399,7 @@ def list_images():
                 if c == (192, 192, 192):
                     c = (191, 192, 193)
             row += bytes((c[2], c[1], c[0]))
-        rows.append(bytes(row))
+        rows.append(bytes(row + bytes(-len(row) % 4)))
     return rows
 
 
@@ -375,23 +412,29 @@ WELCOME_PAL = [(10, 24, 58), (18, 42, 94), (26, 60, 126), (36, 80, 156),
 
 
 class IndexCanvas:
-    """Palette-index canvas; fractional levels and edges are ordered-dithered."""
+    """Palette-index canvas; fractional levels and edges are ordered-dithered.
+    Art coordinates are scaled by k."""
 
-    def __init__(self, w, h):
-        self.w, self.h = w, h
-        self.px = [0] * (w * h)
+    def __init__(self, w, h, k=1, bayer=BAYER):
+        self.w, self.h, self.k = round(w * k), round(h * k), k
+        self.bayer = bayer
+        self.px = [0] * (self.w * self.h)
 
     def fill(self, shape, level):
-        for x, y, cov in covered(shape, self.w, self.h):
-            thr = (BAYER[y % 4][x % 4] + 0.5) / 16
+        k, m, n = self.k, self.bayer, len(self.bayer)
+        for x, y, cov in covered(shape, self.w, self.h, k):
+            thr = (m[y % n][x % n] + 0.5) / (n * n)
             if cov > thr * 0.98:
-                v = level(x + 0.5, y + 0.5) if callable(level) else level
+                v = level((x + 0.5) / k, (y + 0.5) / k) if callable(level) else level
                 self.px[y * self.w + x] = int(v) + (v - int(v) > thr)
 
 
-def welcome():
+def welcome(k=1):
+    """The welcome page's picture as an IndexCanvas."""
     W, H = 164, 312
-    cv = IndexCanvas(W, H)
+    # at the larger sizes a 2x2 matrix makes the dither of a row repeat every
+    # two pixels, which is what an RLE4 run holds
+    cv = IndexCanvas(W, H, k, BAYER if k == 1 else BAYER2)
     bg = lambda x, y: 0.6 + 5.6 * (y / H) ** 1.2 + 0.8 * x / W
     cv.fill(rrect(0, 0, W, H), bg)
     # soft rings and a sweeping arc behind the motif
@@ -421,12 +464,21 @@ def welcome():
     make = lambda g: place(wrench(58, 9, 13, 10, g=g), 116, 250, math.atan2(-1, 1.3))
     cv.fill(make(2.0), 0)
     cv.fill(make(0.0), lambda x, y: 9.0 - 1.99 * min(1.0, max(0.0, (x + y - 330) / 60)))
+    return cv
+
+
+def rows4(cv):
+    """Top-down 4 bpp rows, padded to whole DWORDs."""
     rows = []
-    for y in range(H):
-        line = cv.px[y * W:(y + 1) * W] + [0] * 8
-        row = bytes((line[i] << 4) | line[i + 1] for i in range(0, W, 2))
+    for y in range(cv.h):
+        line = cv.px[y * cv.w:(y + 1) * cv.w] + [0]
+        row = bytes((line[i] << 4) | line[i + 1] for i in range(0, cv.w, 2))
         rows.append(row + bytes(-len(row) % 4))
-    return W, H, rows
+    return rows
+
+
+def rows_rle4(cv):
+    return [rle4_row(cv.px[y * cv.w:(y + 1) * cv.w]) for y in range(cv.h)]
 
 
 HAND = [
@@ -463,13 +515,18 @@ def main():
     os.makedirs(out, exist_ok=True)
     p = lambda name: os.path.join(out, name)
     write_ico(p('app.ico'), [app_icon(16), app_icon(32), app_icon(48)])
-    write_ico(p('status_ok.ico'), [status_ok()])
-    write_ico(p('status_problem.ico'), [status_problem()])
-    write_ico(p('down_arrow.ico'), [down_arrow()])
-    write_ico(p('repairing.ico'), [repairing()])
-    w, h, rows = welcome()
-    write_bmp(p('welcome.bmp'), w, h, 4, rows, WELCOME_PAL)
-    write_bmp(p('list_images.bmp'), 32, 16, 24, list_images())
+    for name, draw in (('status_ok', status_ok), ('status_problem', status_problem),
+                       ('down_arrow', down_arrow), ('repairing', repairing)):
+        write_ico(p(name + '.ico'), [draw(k) for k in (1, 1.5, 2)])
+    cv = welcome()
+    write_bmp(p('welcome.bmp'), cv.w, cv.h, 4, rows4(cv), WELCOME_PAL)
+    for k, suffix in ((1.5, '150'), (2, '200')):
+        cv = welcome(k)
+        write_bmp(p('welcome%s.bmp' % suffix), cv.w, cv.h, 4, rows_rle4(cv),
+                  WELCOME_PAL, rle=True)
+    for k, suffix in ((1, ''), (1.5, '150'), (2, '200')):
+        write_bmp(p('list_images%s.bmp' % suffix), round(32 * k), round(16 * k), 24,
+                  list_images(k))
     write_cur(p('link_hand.cur'), HAND, (5, 0))
 
 

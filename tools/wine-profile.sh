@@ -5,7 +5,7 @@
 #   de      German user interface
 #   xp      Windows XP as the reported Windows version
 #   win10   Windows 10 as the reported Windows version
-#   dpi120  a screen of 120 dots per inch
+#   dpi120, dpi144, dpi168, dpi192  a screen of that many dots per inch
 # Prefixes live below $WIZARD_TEST_ROOT (made by tools/test.sh, or here when
 # missing); each profile copies a base prefix made once per run. Each run gets
 # a private Xvfb display.
@@ -59,7 +59,7 @@ prefix="$WIZARD_TEST_ROOT/$arch-$profile"
         case "$profile" in
             xp) reg 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp ;;
             win10) reg 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 ;;
-            dpi120) reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 ;;
+            dpi*) reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${profile#dpi}" ;;
         esac
         if [ -n "${WIZARD_URL_RECORDER:-}" ]; then
             # Web addresses handed to the shell land in C:\opened-urls.txt.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "winsupport/ScaledImages.h"
 #include "winsupport/TextCodec.h"
 
 namespace {
@@ -54,7 +55,8 @@ private:
 
 }  // namespace
 
-void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource) {
+void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource,
+                           int imageSize) {
     list_ = list;
     if (list_ == nullptr) return;
     int index = 0;
@@ -68,12 +70,12 @@ void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns
         ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&header));
         ++index;
     }
-    // Silver is shown transparent.
-    images_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
-    UniqueBitmap strip(static_cast<HBITMAP>(::LoadImageA(
-        ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(imageStripResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (images_ && strip) {
-        ::ImageList_AddMasked(images_.get(), strip.get(), RGB(192, 192, 192));
+    // Silver is shown transparent; the rows grow with the images.
+    images_.reset(::ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK, 2, 0));
+    const MaskedStrip strip =
+        LoadStripSized(::GetModuleHandleW(nullptr), imageStripResource, 16, imageSize, RGB(192, 192, 192));
+    if (images_ && strip.colours) {
+        ::ImageList_Add(images_.get(), strip.colours.get(), strip.mask.get());
         ::SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_.get()));
     }
     const auto style = ::SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);

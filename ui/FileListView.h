@@ -28,9 +28,10 @@ public:
     FileListView(const FileListView&) = delete;
     FileListView& operator=(const FileListView&) = delete;
 
-    // Columns, images (a strip of the check mark and the warning sign) and
-    // styles, before the list is first filled.
-    void Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource);
+    // Columns, images (a strip of the check mark and the warning sign, drawn
+    // 16 pixels high, shown imageSize pixels square) and styles, before the
+    // list is first filled.
+    void Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource, int imageSize);
     // Replaces the rows, in the given order unless a column has been clicked.
     void Fill(const std::vector<FileListRow>& rows);
     // Sorts by a column, always ascending, and keeps that order for later fills.

@@ -55,6 +55,7 @@ using UniqueCursor = UniqueHandle<NullHandleTraits<HCURSOR, &::DestroyCursor>>;
 using UniqueWindow = UniqueHandle<NullHandleTraits<HWND, &::DestroyWindow>>;
 using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using UniqueImageList = UniqueHandle<NullHandleTraits<HIMAGELIST, &::ImageList_Destroy>>;
+using UniqueMemoryDC = UniqueHandle<NullHandleTraits<HDC, &::DeleteDC>>;
 // What CommandLineToArgvW returns: one block for the pointers and the texts.
 using UniqueArgumentList = UniqueHandle<NullHandleTraits<LPWSTR*, &::LocalFree>>;
 
