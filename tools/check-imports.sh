@@ -7,10 +7,13 @@
 # version.dll or shfolder.dll, which a DLL planted beside the program would
 # replace, are loaded at run time by full path. It also fails
 # unless it imports none of the functions that Windows XP lacks and that a
-# runtime library brings in (the POSIX-thread runtime's GetTickCount64 did):
-# the loader refuses a program with one missing import before it starts.
+# runtime library brings in (the POSIX-thread runtime's GetTickCount64 did),
+# nor the user32 functions of later screens' DPI handling, which the program
+# looks up at run time: the loader refuses a program with one missing import
+# before it starts.
 set -eu
-# Kernel functions added in Vista or later that C and C++ runtimes use.
+# Kernel functions added in Vista or later that C and C++ runtimes use, and
+# user32's DPI functions of Vista and Windows 10.
 NEWER_THAN_XP="GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared
     ReleaseSRWLockExclusive ReleaseSRWLockShared TryAcquireSRWLockExclusive InitializeConditionVariable
     SleepConditionVariableCS SleepConditionVariableSRW WakeConditionVariable WakeAllConditionVariable
@@ -19,7 +22,11 @@ NEWER_THAN_XP="GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireS
     FlsAlloc FlsFree FlsGetValue FlsSetValue GetThreadId GetProcessId GetFileInformationByHandleEx
     SetFileInformationByHandle GetFinalPathNameByHandleW CompareStringEx LCMapStringEx GetLocaleInfoEx
     GetUserDefaultLocaleName LocaleNameToLCID SetDefaultDllDirectories AddDllDirectory RemoveDllDirectory
-    CreateSymbolicLinkW QueryFullProcessImageNameW"
+    CreateSymbolicLinkW QueryFullProcessImageNameW
+    GetDpiForWindow GetDpiForSystem GetSystemMetricsForDpi AdjustWindowRectExForDpi SystemParametersInfoForDpi
+    SetProcessDpiAwarenessContext SetThreadDpiAwarenessContext GetThreadDpiAwarenessContext
+    GetWindowDpiAwarenessContext AreDpiAwarenessContextsEqual EnableNonClientDpiScaling SetProcessDPIAware
+    IsProcessDPIAware LogicalToPhysicalPointForPerMonitorDPI PhysicalToLogicalPointForPerMonitorDPI"
 status=0
 for exe in "$@"; do
     objdump=x86_64-w64-mingw32-objdump  # reads 32-bit images too
