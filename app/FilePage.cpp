@@ -33,16 +33,28 @@ void frmMain::BuildComponentCatalogue() {
     ComponentFiles = BuildCatalogue(commonFiles, SystemDirectory);
 }
 
+namespace {
+
+// No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its icon,
+// "Dateiversion" and the longest path under "Program Files (x86)", with a few
+// pixels to spare for other renderings of Tahoma; the list scrolls sideways
+// to show the path.
+constexpr int kColumnTwips[] = {1740, 1170, 5700};
+
+}  // namespace
+
 void frmMain::PrepareFileList() {
-    // No text is cut, at 96 and 120 dpi: these hold MSDAENUM.DLL after its
-    // icon, "Dateiversion" and the longest path under "Program Files (x86)",
-    // with a few pixels to spare for other renderings of Tahoma; the list
-    // scrolls sideways to show the path.
     fileList_.Prepare(controls_.Made(lvwMDACFiles),
-                      {{LoadMessage(msg::FileNameCaption), TwipsToPixelsX(1740)},
-                       {LoadMessage(msg::FileVersionCaption), TwipsToPixelsX(1170)},
-                       {LoadMessage(msg::PathCaption), TwipsToPixelsX(5700)}},
+                      {{LoadMessage(msg::FileNameCaption), TwipsToPixelsX(kColumnTwips[0])},
+                       {LoadMessage(msg::FileVersionCaption), TwipsToPixelsX(kColumnTwips[1])},
+                       {LoadMessage(msg::PathCaption), TwipsToPixelsX(kColumnTwips[2])}},
                       IDB_LIST_IMAGES, controls_.ListImageSize());
+}
+
+void frmMain::RescaleFileList() {
+    std::vector<int> widths;
+    for (const int twips : kColumnTwips) widths.push_back(TwipsToPixelsX(twips));
+    fileList_.Rescale(widths, IDB_LIST_IMAGES, controls_.ListImageSize());
 }
 
 void frmMain::FillFileVersionList() {

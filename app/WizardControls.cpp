@@ -192,32 +192,69 @@ HWND WizardControls::MakeControl(const ControlLayout& layout) {
     if (layout.font != FontRole::None) {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), FALSE);
     }
-    if (layout.kind == ControlKind::Icon && layout.image != 0) {
+    placed_[Slot(layout.id)] = POINT{layout.left, layout.top};
+    if (layout.image != 0) SetImage(layout, control);
+    return control;
+}
+
+void WizardControls::SetImage(const ControlLayout& layout, HWND control) {
+    const HINSTANCE instance = ProgramInstance();
+    if (layout.kind == ControlKind::Icon) {
         // Up to 120 dpi icons keep their drawn size and the control centres
         // them; from 144 dpi on they fill their frames.
         const int drawn = layout.width >= 480 ? 32 : 16;
         const int size = KeepsDrawnSizes() ? drawn : std::min(ToPixelsX(layout.width), ToPixelsY(layout.height));
         UniqueIcon icon = LoadIconSized(instance, layout.image, size);
-        if (icon) {
-            ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
-            ::SetWindowPos(control, nullptr, 0, 0, ToPixelsX(layout.width), ToPixelsY(layout.height),
-                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            icons_.push_back(std::move(icon));
+        if (!icon) return;
+        ::SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+        ::SetWindowPos(control, nullptr, 0, 0, ToPixelsX(layout.width), ToPixelsY(layout.height),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // The one shown before is released once the control no longer shows it.
+        for (auto& [id, shown] : icons_) {
+            if (id == layout.id) shown.reset();
         }
-    }
-    if (layout.kind == ControlKind::Picture && layout.image != 0) {
-        // The picture is drawn for its frame at 96 dpi.
+        icons_.emplace_back(layout.id, std::move(icon));
+    } else if (layout.kind == ControlKind::Picture) {
+        // The picture is drawn for its frame at 96 dpi; the control takes its size.
         UniqueBitmap picture = KeepsDrawnSizes()
                                    ? UniqueBitmap(static_cast<HBITMAP>(
                                          ::LoadImageA(instance, MAKEINTRESOURCEA(layout.image), IMAGE_BITMAP, 0, 0, 0)))
                                    : LoadPictureSized(instance, layout.image, ::MulDiv(layout.width, 96, 1440),
                                                       ToPixelsX(layout.width), ToPixelsY(layout.height));
-        if (picture) {
-            ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
-            pictures_.push_back(std::move(picture));
+        if (!picture) return;
+        ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
+        for (auto& [id, shown] : pictures_) {
+            if (id == layout.id) shown.reset();
+        }
+        pictures_.emplace_back(layout.id, std::move(picture));
+    }
+}
+
+void WizardControls::ChangeResolution(int dpi) {
+    SetResolution(dpi);
+    // The old fonts go once every control has taken its new one.
+    const std::vector<std::pair<FontRole, UniqueFont>> oldFonts = std::move(fonts_);
+    fonts_.clear();
+    for (const ControlLayout& layout : DesignLayout()) {
+        HWND control = Made(layout.id);
+        if (control == nullptr) continue;
+        const POINT at = placed_[Slot(layout.id)];
+        ::SetWindowPos(control, nullptr, ToPixelsX(at.x), ToPixelsY(at.y), ToPixelsX(layout.width),
+                       ToPixelsY(layout.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (layout.font != FontRole::None)
+            ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout.font)), TRUE);
+        if (layout.image != 0) SetImage(layout, control);
+        if ((layout.traits & kLink) != 0) {
+            std::string text(static_cast<size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
+            text.resize(static_cast<size_t>(::GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+            FitToText(control, text);
         }
     }
-    return control;
+    // Emptied by the images replaced.
+    icons_.erase(std::remove_if(icons_.begin(), icons_.end(), [](const auto& pair) { return !pair.second; }),
+                 icons_.end());
+    pictures_.erase(std::remove_if(pictures_.begin(), pictures_.end(), [](const auto& pair) { return !pair.second; }),
+                    pictures_.end());
 }
 
 void WizardControls::SetText(ControlId id, const std::wstring& text) {
@@ -225,8 +262,10 @@ void WizardControls::SetText(ControlId id, const std::wstring& text) {
     if (control == nullptr) return;
     const std::string ansi = ToAnsi(text);
     ::SetWindowTextA(control, ansi.c_str());
-    if (!Has(control, kLink)) return;
-    // Link labels grow with the address they show.
+    if (Has(control, kLink)) FitToText(control, ansi);
+}
+
+void WizardControls::FitToText(HWND control, const std::string& ansi) {
     WindowDC dc(control);
     if (!dc) return;
     SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
@@ -250,6 +289,7 @@ void WizardControls::SetEnabled(ControlId id, bool enabled) {
 
 void WizardControls::MoveTo(ControlId id, int leftTwips, int topTwips) {
     if (HWND control = Get(id)) {
+        placed_[Slot(id)] = POINT{leftTwips, topTwips};
         ::SetWindowPos(control, nullptr, ToPixelsX(leftTwips), ToPixelsY(topTwips), 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -258,6 +298,7 @@ void WizardControls::MoveTo(ControlId id, int leftTwips, int topTwips) {
 void WizardControls::MoveTop(ControlId id, int topTwips) {
     HWND control = Get(id);
     if (control == nullptr) return;
+    placed_[Slot(id)].y = topTwips;
     RECT bounds{};
     ::GetWindowRect(control, &bounds);
     ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);

@@ -26,6 +26,13 @@ public:
     // The screen's resolution, which places every control; read before the
     // window is made, which is sized by it.
     void ReadScreenResolution();
+    // The resolution of the window's own monitor, before its controls are made.
+    void SetResolution(int dpi) noexcept { dpiX_ = dpiY_ = dpi; }
+    int Resolution() const noexcept { return dpiY_; }
+    // Moved to a monitor of another resolution: every made control laid out
+    // again where it stands now (in twips), with fonts, pictures and icons
+    // made anew for it, and link labels fitted to their texts again.
+    void ChangeResolution(int dpi);
     // Starts over for a new window: no control made, none of its pages either.
     void Attach(HWND window, const char* panelClass, void* panelParam, PageLoader loader);
     // The controls on the window itself (button bar, page panels) and on the
@@ -65,6 +72,10 @@ private:
     bool MakeOn(ControlId parent);
     HWND MakeControl(const ControlLayout& layout);
     HFONT FontFor(FontRole role);
+    // The control's icon or picture at the current resolution.
+    void SetImage(const ControlLayout& layout, HWND control);
+    // Link labels grow with the text they show.
+    void FitToText(HWND control, const std::string& ansi);
 
     // Cancel's id lies outside the contiguous range; it takes the last slot.
     static constexpr size_t kSlotCount = EndOfControlIds - FirstControlId + 1;
@@ -83,8 +94,9 @@ private:
     int dpiX_ = 96;
     int dpiY_ = 96;
     std::array<HWND, kSlotCount> controls_{};
+    std::array<POINT, kSlotCount> placed_{};    // where each stands, in twips
     std::array<bool, kSlotCount> pagesMade_{};  // by the panel's slot
     std::vector<std::pair<FontRole, UniqueFont>> fonts_;
-    std::vector<UniqueIcon> icons_;
-    std::vector<UniqueBitmap> pictures_;
+    std::vector<std::pair<ControlId, UniqueIcon>> icons_;
+    std::vector<std::pair<ControlId, UniqueBitmap>> pictures_;
 };

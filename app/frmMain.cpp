@@ -13,6 +13,9 @@ namespace {
 
 constexpr char kWindowClass[] = "MdacRepairWizard";
 constexpr char kPanelClass[] = "MdacRepairPage";
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 constexpr int kClientWidthTwips = 7320;
 constexpr int kClientHeightTwips = 4860;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -69,6 +72,30 @@ frmMain::~frmMain() {
     }
 }
 
+namespace {
+
+// The window's frame for its fixed client area at the resolution; Windows 10
+// knows the frame's own size at each resolution.
+RECT FrameFor(int dpi) {
+    RECT frame{0, 0, ::MulDiv(kClientWidthTwips, dpi, 1440), ::MulDiv(kClientHeightTwips, dpi, 1440)};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    const auto adjust = reinterpret_cast<AdjustForDpi>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjust == nullptr || !adjust(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi)))
+        ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    return frame;
+}
+
+// The resolution of the monitor the window is on; 0 before Windows 10.
+int WindowResolution(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    const auto dpiFor = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return dpiFor != nullptr ? static_cast<int>(dpiFor(window)) : 0;
+}
+
+}  // namespace
+
 bool frmMain::Create() {
     if (window_ != nullptr) return true;
     InitializeWindow();
@@ -77,12 +104,20 @@ bool frmMain::Create() {
         return false;
     }
     controls_.ReadScreenResolution();
-    RECT frame{0, 0, TwipsToPixelsX(kClientWidthTwips), TwipsToPixelsY(kClientHeightTwips)};
-    ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    RECT frame = FrameFor(controls_.Resolution());
     // Explicit coordinates: CW_USEDEFAULT would take y as the show command.
     HWND window = ::CreateWindowExA(0, kWindowClass, "", kWindowStyle, 0, 0, frame.right - frame.left,
                                     frame.bottom - frame.top, nullptr, nullptr, ProgramInstance(), this);
     if (window == nullptr) return false;
+    // Opened on a monitor of another resolution than the main one: sized for
+    // it before anything is made.
+    const int windowDpi = WindowResolution(window);
+    if (windowDpi != 0 && windowDpi != controls_.Resolution()) {
+        controls_.SetResolution(windowDpi);
+        frame = FrameFor(windowDpi);
+        ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     controls_.Attach(window, kPanelClass, this, [this](ControlId panel) { LoadPage(panel); });
     if (!CreateControls()) {
         Unload();
@@ -90,6 +125,25 @@ bool frmMain::Create() {
     }
     LoadWindow();
     return true;
+}
+
+void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
+    if (dpi <= 0 || dpi == controls_.Resolution()) return;
+    // A hovered link shows an underlined twin of the font that goes.
+    HWND hovered = HoverLabel;
+    links_.ForgetUnderlines();
+    controls_.ChangeResolution(dpi);
+    RescaleFileList();
+    // The tooltip measures itself when it is made.
+    if (tooltips_) {
+        ReleaseTooltipObject();
+        CreateTooltipObject();
+        if (WizardStep >= 3) SetRepairPageTooltipTitle();
+    }
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (hovered != nullptr) links_.HoverOn(hovered);
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 void frmMain::Show() {
@@ -130,8 +184,7 @@ void frmMain::LoadWindow() {
     RunStep([&] { SystemDirectory = GetSystemDirectoryText(); });
     RunStep([&] { WindowsVersion = GetWindowsVersionKind(); });
     RunStep([&] {
-        WindowDC screen(nullptr);
-        if (screen && ::GetDeviceCaps(screen.get(), LOGPIXELSX) < 100) SmallFonts = true;
+        if (controls_.Resolution() < 100) SmallFonts = true;
     });
     RunStep([&] {
         if (SmallFonts) controls_.MoveTo(imgBigPicture, -400, 0);
@@ -307,6 +360,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_MOUSEMOVE:
             links_.HoverOff();
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_SYSCOMMAND:
             // The close box, the system menu's Close and Alt+F4 all arrive as SC_CLOSE.

@@ -107,6 +107,10 @@ private:
     // A page's share of the start-up, done when the page is made.
     void LoadPage(ControlId panel);
     void PrepareFileList();
+    void RescaleFileList();
+    // Moved to a monitor of another resolution: the suggested frame, and
+    // everything made laid out again for the new resolution.
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void UnloadWindow();
 
     void OnCommand(int id, int code);

@@ -96,10 +96,33 @@ TEST_F(PageController, CancelBeforeAnyRepairEndsTheProgram) {
     EXPECT_TRUE(harness::OpenedUrls().empty());
 }
 
+// Moved to a 150 % monitor while the run goes on (a timer of this thread fires
+// between two entries): the run ends as usual, laid out for 144 dpi.
+frmMain* g_moved = nullptr;
+bool g_movedDuringRun = false;
+void CALLBACK MoveToAnotherMonitor(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    g_movedDuringRun = !g_moved->RepairDone && ::IsWindowVisible(g_moved->Control(ProgressBar1));
+    RECT frame{};
+    ::GetWindowRect(g_moved->hwnd(), &frame);
+    frame.right += (frame.right - frame.left) / 2;
+    frame.bottom += (frame.bottom - frame.top) / 2;
+    constexpr UINT kDpiChanged = 0x02E0;
+    ::SendMessageW(g_moved->hwnd(), kDpiChanged, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
+}
+
 TEST_F(PageController, RepairRunEndsWithTheQuestionAndNextFocused) {
     Click(cmdWeiter);
     Click(cmdWeiter);
+    g_moved = form.get();
+    g_movedDuringRun = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 1000, &MoveToAnotherMonitor);
     RunRepair();
+    ::KillTimer(nullptr, timer);  // in case it never fired
+    EXPECT_TRUE(g_movedDuringRun);
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(C(Label1), WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, -::MulDiv(825, 144, 7200));
     ExpectPage(3, pic3);
     ExpectButtons(true, true, true);
     EXPECT_EQ(::GetFocus(), C(cmdWeiter));

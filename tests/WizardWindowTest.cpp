@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "resources/resource.h"
 #include "tests/WizardHarness.h"
@@ -274,6 +276,123 @@ TEST_F(MainWindow, PicturesAndIconsFitTheirFramesAtTheScreensDpi) {
         forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(ScreenDpiX())) : ::GetSystemMetrics(SM_CXSMICON);
     EXPECT_EQ(listWidth, drawnSizes ? 16 : smallIcon);
     EXPECT_EQ(listHeight, listWidth);
+}
+
+// What a user sees of the window, for comparing before and after a change of
+// resolution: each made control's place, state, text and font height, the
+// file list's rows, the focus and the page in front.
+struct Seen {
+    std::vector<RECT> places;
+    std::wstring states;
+    std::vector<std::wstring> rows;
+    HWND focus = nullptr;
+    ControlId front = kWindowLevel;
+};
+
+Seen WhatIsSeen(frmMain& form) {
+    Seen seen;
+    for (const ControlLayout& layout : DesignLayout()) {
+        const HWND control = form.Control(layout.id);
+        seen.places.push_back(control != nullptr ? harness::RectInParent(control) : RECT{});
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        seen.states += std::to_wstring(layout.id) + (::IsWindowVisible(control) ? L" v" : L" -") +
+                       (::IsWindowEnabled(control) ? L"e " : L"- ") + std::to_wstring(font.lfHeight) + L" " +
+                       WindowText(control) + L"\n";
+    }
+    const HWND list = form.Control(lvwMDACFiles);
+    const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int item = 0; item < count; ++item) {
+        wchar_t text[MAX_PATH] = {};
+        LVITEMW row{};
+        row.iSubItem = 1;
+        row.pszText = text;
+        row.cchTextMax = MAX_PATH;
+        ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&row));
+        seen.rows.emplace_back(text);
+    }
+    seen.focus = ::GetFocus();
+    seen.front = harness::FrontPage(form);
+    return seen;
+}
+
+void ChangeResolution(frmMain& form, int dpi, RECT suggested) {
+    constexpr UINT kDpiChanged = 0x02E0;
+    ::SendMessageW(form.hwnd(), kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    harness::Pump(form, 50);
+}
+
+// Moved to a 200 % monitor and back: every made control laid out for 192 dpi
+// from where it stands (the version check moved some, link labels fit their
+// texts), fonts and images made anew, and nothing else changed; back at the
+// start, everything is as it was.
+TEST_F(MainWindow, MovesToAnotherResolutionAndBackKeepingWhatTheWizardChanged) {
+    if (ScreenDpiY() != 96) GTEST_SKIP() << "starts at 96 dpi";
+    for (int step = 0; step < 2; ++step) {
+        harness::ClickWithMouse(C(cmdWeiter));
+        harness::Pump(*form, 60);
+    }
+    ASSERT_EQ(form->WizardStep, 3);
+    form->OnFileListColumnClick(1);                                              // sorted by version
+    for (ControlId made : {lblRepairUrl, Label14}) ASSERT_NE(C(made), nullptr);  // every page made
+    const Seen before = WhatIsSeen(*form);
+    RECT frame{};
+    ::GetWindowRect(form->hwnd(), &frame);
+
+    const RECT wide{frame.left, frame.top, frame.left + 2 * (frame.right - frame.left),
+                    frame.top + 2 * (frame.bottom - frame.top)};
+    ChangeResolution(*form, 192, wide);
+    RECT now{};
+    ::GetWindowRect(form->hwnd(), &now);
+    EXPECT_TRUE(::EqualRect(&now, &wide));
+    const Seen doubled = WhatIsSeen(*form);
+    const auto at192 = [](int twips) { return ::MulDiv(twips, 192, 1440); };
+    size_t index = 0;
+    for (const ControlLayout& layout : DesignLayout()) {
+        SCOPED_TRACE(layout.name);
+        const RECT& was = before.places[index];
+        const RECT& is = doubled.places[index++];
+        // Where the table put it, or where the wizard moved it: twice as far.
+        const bool moved = was.left != PxX(layout.left) || was.top != PxY(layout.top);
+        EXPECT_NEAR(is.left, moved ? 2 * was.left : at192(layout.left), moved ? 2 : 0);
+        EXPECT_NEAR(is.top, moved ? 2 * was.top : at192(layout.top), moved ? 2 : 0);
+        if ((layout.traits & kLink) != 0) {
+            EXPECT_NEAR(is.right - is.left, 2 * (was.right - was.left), 8);  // its text at twice the size
+        } else if (layout.kind != ControlKind::Picture) {
+            EXPECT_EQ(is.right - is.left, at192(layout.width));
+            EXPECT_EQ(is.bottom - is.top, at192(layout.height));
+        } else {
+            EXPECT_EQ(is.right - is.left, at192(layout.width));  // the picture drawn for its frame
+        }
+    }
+    EXPECT_EQ(FontOf(Label10).lfHeight, -::MulDiv(825, 192, 7200));
+    EXPECT_EQ(FontOf(lblWillkommen).lfHeight, -::MulDiv(1200, 192, 7200));
+    int imageWidth = 0;
+    int imageHeight = 0;
+    ::ImageList_GetIconSize(
+        reinterpret_cast<HIMAGELIST>(::SendMessageW(C(lvwMDACFiles), LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &imageWidth,
+        &imageHeight);
+    EXPECT_EQ(imageWidth, 32);
+    EXPECT_EQ(doubled.rows, before.rows);
+    EXPECT_EQ(doubled.focus, before.focus);
+    EXPECT_EQ(doubled.front, before.front);
+
+    ChangeResolution(*form, 96, frame);
+    const Seen back = WhatIsSeen(*form);
+    index = 0;
+    for (const ControlLayout& layout : DesignLayout()) {
+        const RECT& was = before.places[index];
+        const RECT& is = back.places[index++];
+        EXPECT_TRUE(::EqualRect(&is, &was)) << layout.name;
+    }
+    EXPECT_EQ(back.states, before.states);
+    EXPECT_EQ(back.rows, before.rows);
+    EXPECT_EQ(back.focus, before.focus);
+    EXPECT_EQ(back.front, before.front);
+    ::ImageList_GetIconSize(
+        reinterpret_cast<HIMAGELIST>(::SendMessageW(C(lvwMDACFiles), LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &imageWidth,
+        &imageHeight);
+    EXPECT_EQ(imageWidth, 16);
 }
 
 TEST_F(MainWindow, FontsAfterStartUp) {

@@ -70,16 +70,28 @@ void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns
         ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&header));
         ++index;
     }
-    // Silver is shown transparent; the rows grow with the images.
-    images_.reset(::ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK, 2, 0));
-    const MaskedStrip strip =
-        LoadStripSized(::GetModuleHandleW(nullptr), imageStripResource, 16, imageSize, RGB(192, 192, 192));
-    if (images_ && strip.colours) {
-        ::ImageList_Add(images_.get(), strip.colours.get(), strip.mask.get());
-        ::SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_.get()));
-    }
+    SetImages(imageStripResource, imageSize);
     const auto style = ::SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
     ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+}
+
+void FileListView::SetImages(int imageStripResource, int imageSize) {
+    // Silver is shown transparent; the rows grow with the images.
+    UniqueImageList images(::ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK, 2, 0));
+    const MaskedStrip strip =
+        LoadStripSized(::GetModuleHandleW(nullptr), imageStripResource, 16, imageSize, RGB(192, 192, 192));
+    if (!images || !strip.colours) return;
+    ::ImageList_Add(images.get(), strip.colours.get(), strip.mask.get());
+    // The list only borrows the images: the old ones go once it shows the new.
+    ::SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.get()));
+    images_ = std::move(images);
+}
+
+void FileListView::Rescale(const std::vector<int>& columnWidths, int imageStripResource, int imageSize) {
+    if (list_ == nullptr) return;
+    for (size_t column = 0; column < columnWidths.size(); ++column)
+        ::SendMessageA(list_, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(columnWidths[column], 0));
+    SetImages(imageStripResource, imageSize);
 }
 
 void FileListView::Fill(const std::vector<FileListRow>& rows) {

@@ -32,12 +32,15 @@ public:
     // 16 pixels high, shown imageSize pixels square) and styles, before the
     // list is first filled.
     void Prepare(HWND list, const std::vector<FileListColumn>& columns, int imageStripResource, int imageSize);
+    // Another screen resolution: the columns' widths and the images' size.
+    void Rescale(const std::vector<int>& columnWidths, int imageStripResource, int imageSize);
     // Replaces the rows, in the given order unless a column has been clicked.
     void Fill(const std::vector<FileListRow>& rows);
     // Sorts by a column, always ascending, and keeps that order for later fills.
     void SortBy(int column);
 
 private:
+    void SetImages(int imageStripResource, int imageSize);
     void Sort();
 
     HWND list_ = nullptr;

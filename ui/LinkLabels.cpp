@@ -84,6 +84,11 @@ void LinkLabels::SetUnderline(HWND label, bool underline) {
     if (next != nullptr) ::SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(next), TRUE);
 }
 
+void LinkLabels::ForgetUnderlines() {
+    HoverOff();
+    underlined_.clear();
+}
+
 void LinkLabels::HoverOn(HWND link) {
     if (IsUnderlined(link)) return;  // an underlined link is always the hovered one
     if (hovered_ != nullptr) SetUnderline(hovered_, false);

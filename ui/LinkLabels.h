@@ -26,6 +26,9 @@ public:
     void HoverOn(HWND link);
     void HoverOff();
     void SetUnderline(HWND label, bool underline);
+    // The labels' fonts are about to be replaced: the underlined twins of
+    // the old ones go (with no link hovered, none shows them).
+    void ForgetUnderlines();
     // Sets the hand cursor when the mouse is over a link.
     bool SetCursorOver(HWND under) const;
     // The text a label shows.
