@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "app/WindowResolution.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -72,30 +73,6 @@ frmMain::~frmMain() {
     }
 }
 
-namespace {
-
-// The window's frame for its fixed client area at the resolution; Windows 10
-// knows the frame's own size at each resolution.
-RECT FrameFor(int dpi) {
-    RECT frame{0, 0, ::MulDiv(kClientWidthTwips, dpi, 1440), ::MulDiv(kClientHeightTwips, dpi, 1440)};
-    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjust = reinterpret_cast<AdjustForDpi>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    if (adjust == nullptr || !adjust(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi)))
-        ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-    return frame;
-}
-
-// The resolution of the monitor the window is on; 0 before Windows 10.
-int WindowResolution(HWND window) {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    const auto dpiFor = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    return dpiFor != nullptr ? static_cast<int>(dpiFor(window)) : 0;
-}
-
-}  // namespace
-
 bool frmMain::Create() {
     if (window_ != nullptr) return true;
     InitializeWindow();
@@ -104,7 +81,7 @@ bool frmMain::Create() {
         return false;
     }
     controls_.ReadScreenResolution();
-    RECT frame = FrameFor(controls_.Resolution());
+    RECT frame = WindowFrameFor(controls_.Resolution(), kWindowStyle, kClientWidthTwips, kClientHeightTwips);
     // Explicit coordinates: CW_USEDEFAULT would take y as the show command.
     HWND window = ::CreateWindowExA(0, kWindowClass, "", kWindowStyle, 0, 0, frame.right - frame.left,
                                     frame.bottom - frame.top, nullptr, nullptr, ProgramInstance(), this);
@@ -114,7 +91,7 @@ bool frmMain::Create() {
     const int windowDpi = WindowResolution(window);
     if (windowDpi != 0 && windowDpi != controls_.Resolution()) {
         controls_.SetResolution(windowDpi);
-        frame = FrameFor(windowDpi);
+        frame = WindowFrameFor(windowDpi, kWindowStyle, kClientWidthTwips, kClientHeightTwips);
         ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -125,25 +102,6 @@ bool frmMain::Create() {
     }
     LoadWindow();
     return true;
-}
-
-void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
-    if (dpi <= 0 || dpi == controls_.Resolution()) return;
-    // A hovered link shows an underlined twin of the font that goes.
-    HWND hovered = HoverLabel;
-    links_.ForgetUnderlines();
-    controls_.ChangeResolution(dpi);
-    RescaleFileList();
-    // The tooltip measures itself when it is made.
-    if (tooltips_) {
-        ReleaseTooltipObject();
-        CreateTooltipObject();
-        if (WizardStep >= 3) SetRepairPageTooltipTitle();
-    }
-    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (hovered != nullptr) links_.HoverOn(hovered);
-    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 void frmMain::Show() {
