@@ -97,12 +97,13 @@ TEST_F(PageController, CancelBeforeAnyRepairEndsTheProgram) {
 }
 
 // Moved to a 150 % monitor while the run goes on (a timer of this thread fires
-// between two entries): the run ends as usual, laid out for 144 dpi.
+// while the run lets messages through): the run ends as usual, laid out for
+// 144 dpi.
 frmMain* g_moved = nullptr;
 bool g_movedDuringRun = false;
 void CALLBACK MoveToAnotherMonitor(HWND, UINT, UINT_PTR timer, DWORD) {
     ::KillTimer(nullptr, timer);
-    g_movedDuringRun = !g_moved->RepairDone && ::IsWindowVisible(g_moved->Control(ProgressBar1));
+    g_movedDuringRun = !g_moved->RepairDone && !::IsWindowVisible(g_moved->Control(cmdRepairMDAC));
     RECT frame{};
     ::GetWindowRect(g_moved->hwnd(), &frame);
     frame.right += (frame.right - frame.left) / 2;

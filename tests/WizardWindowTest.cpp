@@ -356,8 +356,16 @@ TEST_F(MainWindow, MovesToAnotherResolutionAndBackKeepingWhatTheWizardChanged) {
         const bool moved = was.left != PxX(layout.left) || was.top != PxY(layout.top);
         EXPECT_NEAR(is.left, moved ? 2 * was.left : at192(layout.left), moved ? 2 : 0);
         EXPECT_NEAR(is.top, moved ? 2 * was.top : at192(layout.top), moved ? 2 : 0);
-        if ((layout.traits & kLink) != 0) {
-            EXPECT_NEAR(is.right - is.left, 2 * (was.right - was.left), 8);  // its text at twice the size
+        if ((layout.traits & kLink) != 0 && !WindowText(C(layout.id)).empty()) {
+            // As wide as its text in the new font, which does not grow in proportion.
+            const HWND link = C(layout.id);
+            const std::wstring text = WindowText(link);
+            WindowDC dc(link);
+            SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+            EXPECT_GE(is.right - is.left, extent.cx);
+            EXPECT_LE(is.right - is.left, extent.cx + 8);
         } else if (layout.kind != ControlKind::Picture) {
             EXPECT_EQ(is.right - is.left, at192(layout.width));
             EXPECT_EQ(is.bottom - is.top, at192(layout.height));
