@@ -44,6 +44,18 @@ class CommandLineChecks:
         """The "missing" scenario in a prefix of its own, which these tests change."""
         return self.prefix("missing", copy="cli")
 
+    def run_with_component(self, prefix, path, built, *arguments):
+        """Runs the program with the built file named by the variable `built`
+        in place of the catalogue's component at `path`, put back afterwards."""
+        component = prefix.existing(self.catalogue_path(path))
+        saved = component + ".saved"
+        shutil.copy(component, saved)
+        shutil.copy(e2e.built(built), component)
+        try:
+            return self.run_program(prefix, *arguments)
+        finally:
+            shutil.move(saved, component)
+
     def run_program(self, prefix, *arguments, close_box=False):
         """Runs the program to its end: its exit code, seconds, output and the
         windows that showed while it ran. close_box: presses Enter on the first
@@ -176,14 +188,8 @@ class CommandLineChecks:
             self.assertLess(seconds, 4, "the run has no waits")
 
         # One component that refuses: reported with its HRESULT, the others registered still.
-        component = prefix.existing(self.catalogue_path(r"%common%\System\ado\MSJRO.DLL"))
-        saved = component + ".saved"
-        shutil.copy(component, saved)
-        shutil.copy(e2e.built("WIZARD_STAND_IN_FAILING"), component)
-        try:
-            code, _, _, windows = self.run_program(prefix, "/repair", "/log:C:\\repair.log")
-        finally:
-            shutil.move(saved, component)
+        code, _, _, windows = self.run_with_component(prefix, r"%common%\System\ado\MSJRO.DLL",
+                                                      "WIZARD_STAND_IN_FAILING", "/repair", "/log:C:\\repair.log")
         self.assertEqual((code, windows), (1, []))
         lines = self.log_lines(prefix, "repair.log")
         failed = [line for line in lines[1:] if line[3] == "failed"]
@@ -219,14 +225,11 @@ class CommandLineChecks:
         # A registration that reports success and writes nothing, as under
         # the compatibility shim: the class stays broken, the run fails.
         prefix.fixture("delete", "HKCR\\CLSID\\" + osp)
-        component = prefix.existing(self.catalogue_path(r"%common%\System\Ole DB\MSDAOSP.DLL"))
-        saved = component + ".saved"
-        shutil.copy(component, saved)
-        shutil.copy(e2e.built("WIZARD_STAND_IN_WRITES_NOTHING"), component)
         try:
-            code, _, _, windows = self.run_program(prefix, "/repair", "/log:C:\\repair.log")
+            code, _, _, windows = self.run_with_component(prefix, r"%common%\System\Ole DB\MSDAOSP.DLL",
+                                                          "WIZARD_STAND_IN_WRITES_NOTHING", "/repair",
+                                                          "/log:C:\\repair.log")
         finally:
-            shutil.move(saved, component)
             prefix.fixture("register", r"%common%\System\Ole DB\MSDAOSP.DLL")
         self.assertEqual((code, windows), (1, []))
         lines = self.log_lines(prefix, "repair.log")
