@@ -1,12 +1,12 @@
 #include "app/WindowResolution.h"
 
 #include "app/frmMain.h"
+#include "winsupport/DllSearch.h"
 
 RECT WindowFrameFor(int dpi, DWORD style, int clientWidthTwips, int clientHeightTwips) {
     RECT frame{0, 0, ::MulDiv(clientWidthTwips, dpi, 1440), ::MulDiv(clientHeightTwips, dpi, 1440)};
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjust = reinterpret_cast<AdjustForDpi>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    const auto adjust = ExportedFunction<AdjustForDpi>(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
     if (adjust == nullptr || !adjust(&frame, style, FALSE, 0, static_cast<UINT>(dpi)))
         ::AdjustWindowRectEx(&frame, style, FALSE, 0);
     return frame;
@@ -14,8 +14,7 @@ RECT WindowFrameFor(int dpi, DWORD style, int clientWidthTwips, int clientHeight
 
 int WindowResolution(HWND window) {
     using DpiForWindow = UINT(WINAPI*)(HWND);
-    const auto dpiFor = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const auto dpiFor = ExportedFunction<DpiForWindow>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     return dpiFor != nullptr ? static_cast<int>(dpiFor(window)) : 0;
 }
 

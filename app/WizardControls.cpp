@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "winsupport/ScaledImages.h"
+#include "winsupport/DllSearch.h"
 #include "winsupport/TextCodec.h"
 
 namespace {
@@ -90,8 +91,7 @@ void WizardControls::ReadScreenResolution() {
 int WizardControls::ListImageSize() const {
     if (KeepsDrawnSizes()) return 16;
     using MetricsForDpi = int(WINAPI*)(int, UINT);
-    const auto forDpi = reinterpret_cast<MetricsForDpi>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    const auto forDpi = ExportedFunction<MetricsForDpi>(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi");
     const int size =
         forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpiX_)) : ::GetSystemMetrics(SM_CXSMICON);
     return size > 0 ? size : ::MulDiv(16, dpiX_, 96);

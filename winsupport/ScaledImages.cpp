@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "winsupport/DllSearch.h"
+
 namespace {
 
 UniqueBitmap LoadDrawing(HINSTANCE instance, int baseResource, int drawing, UINT flags) {
@@ -107,8 +109,7 @@ UniqueIcon LoadIconSized(HINSTANCE instance, int resource, int size) {
     // before them takes the nearest and stretches it.
     using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
     if (const HMODULE controls = ::GetModuleHandleW(L"comctl32.dll")) {
-        const auto scaleDown =
-            reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(::GetProcAddress(controls, "LoadIconWithScaleDown")));
+        const auto scaleDown = ExportedFunction<ScaleDown>(controls, "LoadIconWithScaleDown");
         HICON icon = nullptr;
         if (scaleDown != nullptr && SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(resource), size, size, &icon)))
             return UniqueIcon(icon);
