@@ -1,11 +1,9 @@
 #include "app/CommandLine.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cwctype>
 
-#include "winsupport/Handles.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/modAPI.h"
 
@@ -45,13 +43,4 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (logNamed && request.mode == CommandMode::Wizard) fail(LoadMessage(msg::LogNeedsCommand));
     if (usage) request.mode = CommandMode::Usage;
     return request;
-}
-
-std::vector<std::wstring> CommandLineArguments(const wchar_t* commandLine) {
-    std::vector<std::wstring> arguments;
-    int count = 0;
-    const UniqueArgumentList argv(::CommandLineToArgvW(commandLine, &count));
-    if (!argv) return arguments;
-    for (int index = 1; index < count; ++index) arguments.emplace_back(argv.get()[index]);
-    return arguments;
 }

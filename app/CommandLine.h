@@ -16,6 +16,3 @@ struct CommandRequest {
 // Reads the arguments after the program's name. Options start with "/" or
 // "-" and are compared without regard to case: /check, /repair, /log:FILE, /?.
 CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments);
-
-// The arguments after the program's name, split as Windows programs split them.
-std::vector<std::wstring> CommandLineArguments(const wchar_t* commandLine);

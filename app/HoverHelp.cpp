@@ -13,6 +13,7 @@ constexpr UINT kKeyCheckPollInterval = 5;
 }  // namespace
 
 void frmMain::CreateTooltipObject() {
+    if (tooltips_) return;
     tooltips_ = std::make_unique<cTooltips>();
     tooltips_->Create(window_, TTS_ALWAYSTIP | TTS_BALLOON);
     tooltips_->SetIcon(TTI_WARNING);
@@ -23,6 +24,8 @@ void frmMain::ReleaseTooltipObject() {
 }
 
 void frmMain::SetRepairPageTooltipTitle() {
+    // Reached before the first idle moment when Next is pressed quickly.
+    CreateTooltipObject();
     if (tooltips_) tooltips_->SetTitle(L" ");
 }
 

@@ -9,6 +9,7 @@
 #include "winsupport/MessageCatalogue.h"
 #include "app/frmMain.h"
 #include "repair/RepairSupervisor.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/RaisedError.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
@@ -131,11 +132,16 @@ void frmMain::OnCancelClick() {
     if (!tmrTooltipRemoveCheck.Enabled()) Unload();
 }
 
+void frmMain::StartOle() {
+    if (!ole_) ole_.emplace();
+}
+
 void frmMain::OnShellExecuteTimer() {
     ShellExecuteTimer.SetEnabled(false);
     if (!LinkUrl.empty()) {
+        StartOle();
         // No owner window and no result check: a missing browser is not reported.
-        ::ShellExecuteA(nullptr, "open", ToAnsi(LinkUrl).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        late::ShellExecuteA(nullptr, "open", ToAnsi(LinkUrl).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
     if (WizardStep == 5) Unload();
 }

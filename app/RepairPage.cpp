@@ -45,6 +45,7 @@ void frmMain::OnRepairClick() {
     // Administrator rights are asked for before the page changes: declined,
     // it stays as it was and the button can be pressed again.
     SetMousePointer(MousePointer::Hourglass);
+    StartOle();
     RepairSupervisor supervisor;
     const unsigned long started = supervisor.Start(window_, CurrentRights() == Rights::CanAsk);
     if (window_ == nullptr) return;

@@ -147,7 +147,6 @@ void frmMain::LoadWindow() {
     RunStep([&] {
         if (SmallFonts) controls_.MoveTo(imgBigPicture, -400, 0);
     });
-    RunStep([&] { CreateTooltipObject(); });
     WizardStep = 1;
     RunStep([&] { ::SetWindowTextA(window_, ToAnsi(LoadMessage(msg::ProgramTitle)).c_str()); });
     LoadPage(kWindowLevel);
@@ -304,6 +303,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             } else if (wParam == laterPagesTimer_.Id()) {
                 laterPagesTimer_.SetEnabled(false);
                 for (ControlId page : {pic2, pic3, pic4, pic5}) controls_.MakePage(page);
+                // The welcome page has no use for it either.
+                RunStep([&] { CreateTooltipObject(); });
             }
             return 0;
         case WM_PAINT:

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ControlLayout.h"
@@ -14,6 +15,7 @@
 #include "resources/resource.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabels.h"
+#include "winsupport/OleSession.h"
 #include "winsupport/WindowTimer.h"
 
 class cTooltips;
@@ -129,11 +131,16 @@ private:
     void OnKeyCheckTimer();
 
     void SetMousePointer(MousePointer pointer);
+    // OLE for the shell's sake, from the first link or repair on: the
+    // welcome page does not need it, and the start-up does not wait for it.
+    void StartOle();
 
+    std::optional<OleSession> ole_;
     HWND window_ = nullptr;
     WizardControls controls_;
-    // Makes the later pages in the first moment the shown window is idle, so
-    // that neither the start-up nor the first Next waits for them.
+    // Makes the later pages and the tooltip object in the first moment the
+    // shown window is idle, so that neither the start-up nor the first Next
+    // waits for them.
     WindowTimer laterPagesTimer_{3, 100};
     LinkLabels links_{HoverLabel, IDC_LINK_HAND};
     FileListView fileList_;

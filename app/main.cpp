@@ -11,6 +11,7 @@
 #include "repair/RegistrationWorker.h"
 #include "repair/RepairSupervisor.h"
 #include "winsupport/DllSearch.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/OleSession.h"
 
@@ -35,8 +36,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (request.mode == CommandMode::Usage || (request.mode == CommandMode::Wizard && !request.error.empty())) {
         return ShowUsage(request.error);
     }
-    const OleSession ole;
-    if (request.mode != CommandMode::Wizard) return RunUnattended(request);
+    if (request.mode != CommandMode::Wizard) {
+        const OleSession ole;
+        return RunUnattended(request);
+    }
     frmMain window;
     if (!window.Create()) return 1;
     window.Show();

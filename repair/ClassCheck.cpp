@@ -10,6 +10,7 @@
 #include "repair/RegistrationWorker.h"
 #include "repair/RepairRun.h"
 #include "winsupport/Handles.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/MessageCatalogue.h"
 
 namespace {
@@ -33,7 +34,7 @@ ClassOutcome Answer(ClassState state, unsigned long code, std::wstring path = {}
 // there is no such key or value.
 bool ReadServerPath(const CLSID& clsid, std::wstring& path) {
     wchar_t guid[40] = {};
-    if (::StringFromGUID2(clsid, guid, static_cast<int>(std::size(guid))) == 0) return false;
+    if (late::StringFromGUID2(clsid, guid, static_cast<int>(std::size(guid))) == 0) return false;
     const std::wstring keyName = std::wstring(L"CLSID\\") + guid + L"\\InprocServer32";
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
@@ -113,7 +114,7 @@ const std::vector<DataAccessClass>& DataAccessClasses() {
 
 ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void(const std::wstring&)>& pathFound) {
     CLSID clsid{};
-    const HRESULT resolved = ::CLSIDFromProgID(progId.c_str(), &clsid);
+    const HRESULT resolved = late::CLSIDFromProgID(progId.c_str(), &clsid);
     if (FAILED(resolved)) return Answer(ClassState::NotRegistered, static_cast<unsigned long>(resolved));
     std::wstring path;
     if (!ReadServerPath(clsid, path))
@@ -127,7 +128,7 @@ ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void
     }
     IUnknown* instance = nullptr;
     const HRESULT created =
-        ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&instance));
+        late::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&instance));
     if (SUCCEEDED(created) && instance != nullptr) {
         instance->Release();
         return Answer(ClassState::Ready, 0, path);

@@ -1,7 +1,5 @@
 #include "repair/RegistrationWorker.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +10,7 @@
 
 #include "winsupport/DecimalText.h"
 #include "winsupport/DllSearch.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/OleSession.h"
 #include "winsupport/Waits.h"
 
@@ -204,14 +203,13 @@ HANDLE HandleFrom(const wchar_t* text) {
 }  // namespace
 
 bool ServeRegistrationsIfAsked(const wchar_t* commandLine, int& exitCode) {
-    int count = 0;
-    const UniqueArgumentList arguments(::CommandLineToArgvW(commandLine, &count));
-    if (!arguments || count != 6 || std::wcscmp(arguments.get()[1], kWorkerSwitch) != 0) return false;
+    const std::vector<std::wstring> arguments = CommandLineArguments(commandLine);
+    if (arguments.size() != 5 || arguments[0] != kWorkerSwitch) return false;
     exitCode = ERROR_INVALID_PARAMETER;
-    const UniqueKernelHandle mapping(HandleFrom(arguments.get()[2]));
-    const UniqueKernelHandle request(HandleFrom(arguments.get()[3]));
-    const UniqueKernelHandle done(HandleFrom(arguments.get()[4]));
-    const UniqueKernelHandle parent(HandleFrom(arguments.get()[5]));
+    const UniqueKernelHandle mapping(HandleFrom(arguments[1].c_str()));
+    const UniqueKernelHandle request(HandleFrom(arguments[2].c_str()));
+    const UniqueKernelHandle done(HandleFrom(arguments[3].c_str()));
+    const UniqueKernelHandle parent(HandleFrom(arguments[4].c_str()));
     if (!mapping || !request || !done || !parent) return true;
     const UniqueHandle<NullHandleTraits<void*, &::UnmapViewOfFile>> view(
         ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(Channel)));

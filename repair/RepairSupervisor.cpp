@@ -1,12 +1,12 @@
 #include "repair/RepairSupervisor.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "winsupport/DecimalText.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/Waits.h"
 #include "winsupport/modAPI.h"
 
@@ -102,7 +102,7 @@ unsigned long RepairSupervisor::Start(HWND owner, bool elevate) {
     launch.lpParameters = parameters.c_str();
     launch.lpDirectory = systemDirectory.empty() ? nullptr : systemDirectory.c_str();
     launch.nShow = SW_HIDE;
-    if (!::ShellExecuteExW(&launch)) {
+    if (!late::ShellExecuteExW(&launch)) {
         const DWORD error = ::GetLastError();
         return error != ERROR_SUCCESS ? error : ERROR_CANCELLED;
     }
@@ -182,18 +182,17 @@ void Answer(SupervisorChannel& channel, HANDLE done, std::uint32_t sequence, LON
 }  // namespace
 
 bool ServeRepairIfAsked(const wchar_t* commandLine, int& exitCode) {
-    int count = 0;
-    const UniqueArgumentList arguments(::CommandLineToArgvW(commandLine, &count));
-    if (!arguments || count != 6 || std::wcscmp(arguments.get()[1], kSupervisorSwitch) != 0) return false;
+    const std::vector<std::wstring> arguments = CommandLineArguments(commandLine);
+    if (arguments.size() != 5 || arguments[0] != kSupervisorSwitch) return false;
     exitCode = ERROR_INVALID_PARAMETER;
     DWORD parentId = 0;
-    if (!ParseDecimal(arguments.get()[2], parentId)) return true;
+    if (!ParseDecimal(arguments[1].c_str(), parentId)) return true;
     const UniqueKernelHandle parent(::OpenProcess(PROCESS_DUP_HANDLE | SYNCHRONIZE, FALSE, parentId));
     if (!parent) return true;
     // Only the rights each object is used for.
-    const UniqueKernelHandle mapping(TakeHandle(parent.get(), arguments.get()[3], FILE_MAP_READ | FILE_MAP_WRITE));
-    const UniqueKernelHandle request(TakeHandle(parent.get(), arguments.get()[4], SYNCHRONIZE));
-    const UniqueKernelHandle done(TakeHandle(parent.get(), arguments.get()[5], EVENT_MODIFY_STATE));
+    const UniqueKernelHandle mapping(TakeHandle(parent.get(), arguments[2].c_str(), FILE_MAP_READ | FILE_MAP_WRITE));
+    const UniqueKernelHandle request(TakeHandle(parent.get(), arguments[3].c_str(), SYNCHRONIZE));
+    const UniqueKernelHandle done(TakeHandle(parent.get(), arguments[4].c_str(), EVENT_MODIFY_STATE));
     if (!mapping || !request || !done) return true;
     const UniqueHandle<NullHandleTraits<void*, &::UnmapViewOfFile>> view(
         ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(SupervisorChannel)));

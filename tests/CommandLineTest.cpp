@@ -8,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "tests/WizardHarness.h"
+#include "winsupport/LateImports.h"
 
 namespace {
 
@@ -57,6 +58,12 @@ TEST(CommandLine, NamesTheModeTheLogAndWhyALineIsNotUnderstood) {
     // Split as the system splits a command line: quotes keep a blank inside.
     EXPECT_EQ(CommandLineArguments(L"\"C:\\My Tools\\MdacRepair.exe\" /check \"/log:C:\\My Logs\\a.log\""),
               (std::vector<std::wstring>{L"/check", L"/log:C:\\My Logs\\a.log"}));
+    // A plain start is told apart without the shell; a name the shell ends
+    // elsewhere than at its blank still goes to the shell.
+    EXPECT_EQ(CommandLineArguments(L"\"C:\\My Tools\\MdacRepair.exe\" \t "), std::vector<std::wstring>{});
+    EXPECT_EQ(CommandLineArguments(L"MdacRepair.exe"), std::vector<std::wstring>{});
+    EXPECT_EQ(CommandLineArguments(L"\"C:\\My Tools\\MdacRepair.exe\"/check"), (std::vector<std::wstring>{L"/check"}));
+    EXPECT_EQ(CommandLineArguments(L"C:\\Tools\\MdacRepair.exe\t/check"), (std::vector<std::wstring>{L"/check"}));
 }
 
 }  // namespace

@@ -83,7 +83,9 @@ TEST_F(HoverHelp, TheLinkUnderlinesUnderThePointerOnTheVersionPage) {
     EXPECT_FALSE(Underlined(lblMDACVerDescr));
 }
 
-TEST_F(HoverHelp, TheTooltipObjectLivesFromStartUpToUnload) {
+TEST_F(HoverHelp, TheTooltipObjectLivesFromTheFirstIdleMomentToUnload) {
+    // The welcome page does without it: it is made with the later pages.
+    ASSERT_TRUE(harness::PumpUntil(*form, [&] { return form->Tooltips() != nullptr; }));
     const cTooltips* tips = form->Tooltips();
     ASSERT_NE(tips, nullptr);
     HWND tip = tips->hwnd();

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "winsupport/LateImports.h"
 #include "winsupport/PlaceholderScan.h"
 #include "winsupport/RaisedError.h"
 
@@ -21,8 +22,8 @@ constexpr int kFirstWeekContainingJanuaryFirst = 1;
 
 struct ScopedVariant {
     VARIANT v;
-    ScopedVariant() noexcept { ::VariantInit(&v); }
-    ~ScopedVariant() { ::VariantClear(&v); }
+    ScopedVariant() noexcept { late::VariantInit(&v); }
+    ~ScopedVariant() { late::VariantClear(&v); }
     ScopedVariant(const ScopedVariant&) = delete;
     ScopedVariant& operator=(const ScopedVariant&) = delete;
 };
@@ -31,7 +32,7 @@ struct ScopedBstr {
     BSTR b = nullptr;
     ScopedBstr() noexcept = default;
     explicit ScopedBstr(BSTR owned) noexcept : b(owned) {}
-    ~ScopedBstr() { ::SysFreeString(b); }
+    ~ScopedBstr() { late::SysFreeString(b); }
     ScopedBstr(const ScopedBstr&) = delete;
     ScopedBstr& operator=(const ScopedBstr&) = delete;
 };
@@ -40,10 +41,10 @@ struct ScopedBstr {
 class SafeArrayDataLock {
 public:
     explicit SafeArrayDataLock(SAFEARRAY* array) noexcept : array_(array) {
-        if (FAILED(::SafeArrayAccessData(array_, &data_))) data_ = nullptr;
+        if (FAILED(late::SafeArrayAccessData(array_, &data_))) data_ = nullptr;
     }
     ~SafeArrayDataLock() {
-        if (data_) ::SafeArrayUnaccessData(array_);
+        if (data_) late::SafeArrayUnaccessData(array_);
     }
     SafeArrayDataLock(const SafeArrayDataLock&) = delete;
     SafeArrayDataLock& operator=(const SafeArrayDataLock&) = delete;
@@ -71,13 +72,13 @@ std::wstring DescribeHresult(HRESULT hr) {
 
 BSTR AllocBstr(std::wstring_view text) {
     if (text.size() > UINT_MAX) RaiseOle(E_OUTOFMEMORY);
-    BSTR result = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    BSTR result = late::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     if (!result) RaiseOle(E_OUTOFMEMORY);
     return result;
 }
 
 std::wstring FromBstr(BSTR text) {
-    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    return text ? std::wstring(text, late::SysStringLen(text)) : std::wstring();
 }
 
 // Fills an initialised, empty variant; whatever is allocated belongs to the variant.
@@ -113,7 +114,7 @@ void ToVariant(const TaggedValue& value, VARIANT& out) {
         case ValueKind::Bytes: {
             const ByteArray& bytes = *value.As<ByteArray>();
             if (bytes.size() > ULONG_MAX) RaiseOle(E_OUTOFMEMORY);
-            SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+            SAFEARRAY* array = late::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
             if (!array) RaiseOle(E_OUTOFMEMORY);
             out.parray = array;
             out.vt = VT_ARRAY | VT_UI1;
@@ -143,7 +144,7 @@ std::wstring ValueToText(const TaggedValue& value) {
     ScopedVariant in;
     ToVariant(value, in.v);
     ScopedVariant out;
-    const HRESULT hr = ::VariantChangeType(&out.v, &in.v, 0, VT_BSTR);
+    const HRESULT hr = late::VariantChangeType(&out.v, &in.v, 0, VT_BSTR);
     if (FAILED(hr)) RaiseOle(hr);
     return FromBstr(out.v.bstrVal);
 }
@@ -153,7 +154,8 @@ std::wstring FormatValueWithPattern(const TaggedValue& value, const std::wstring
     ToVariant(value, in.v);
     ScopedBstr format(AllocBstr(pattern));
     ScopedBstr result;
-    const HRESULT hr = ::VarFormat(&in.v, format.b, kFirstDaySunday, kFirstWeekContainingJanuaryFirst, 0, &result.b);
+    const HRESULT hr =
+        late::VarFormat(&in.v, format.b, kFirstDaySunday, kFirstWeekContainingJanuaryFirst, 0, &result.b);
     if (FAILED(hr)) RaiseOle(hr);
     return FromBstr(result.b);
 }

@@ -2,15 +2,15 @@
 // OLE on the calling thread for one scope: the self-registration code of COM
 // components expects it.
 
-#include <ole2.h>
+#include "winsupport/LateImports.h"
 
 class OleSession {
 public:
-    OleSession() noexcept : initialised_(SUCCEEDED(::OleInitialize(nullptr))) {}
+    OleSession() noexcept : initialised_(SUCCEEDED(late::OleInitialize(nullptr))) {}
     OleSession(const OleSession&) = delete;
     OleSession& operator=(const OleSession&) = delete;
     ~OleSession() {
-        if (initialised_) ::OleUninitialize();
+        if (initialised_) late::OleUninitialize();
     }
 
 private:

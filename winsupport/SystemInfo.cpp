@@ -5,17 +5,17 @@
 #include <string>
 
 #include "winsupport/DllSearch.h"
+#include "winsupport/LateImports.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
 
-// From shell32, which every supported Windows takes from its system directory;
-// shfolder.dll, which only older shells needed, it would look for beside the
+// From shell32, which every supported Windows has in its system directory;
+// shfolder.dll, which only older shells needed, would be looked for beside the
 // program first.
-extern "C" __declspec(dllimport) HRESULT WINAPI SHGetFolderPathA(HWND, int, HANDLE, DWORD, LPSTR);
 
 std::wstring GetSpecialFolderPath(int csidl) {
     std::string buffer(261, ' ');
-    if (SHGetFolderPathA(nullptr, csidl, nullptr, 0, buffer.data()) != S_OK) return {};
+    if (late::SHGetFolderPathA(nullptr, csidl, nullptr, 0, buffer.data()) != S_OK) return {};
     const auto end = std::find(buffer.begin(), buffer.end(), '\0');
     return FromAnsi(std::string_view(buffer.data(), static_cast<size_t>(end - buffer.begin())));
 }

@@ -5,17 +5,15 @@
 // a click into the window reads their version resources, as the wizard's
 // pages do, and then sets the title to "done".
 // Built with WITH_WIZARD_LIBRARIES it also starts what every wizard start
-// needs before its first control: the same system DLLs, OLE, and version 6 of
-// the common controls (through the wizard's own manifest). The difference to
-// the plain build is the price of those; the rest of the wizard's start-up is
-// its own work.
+// needs before its first control: the same imported system DLLs and version 6
+// of the common controls (through the wizard's own manifest). The difference
+// to the plain build is the price of those; the rest of the wizard's start-up
+// is its own work. OLE and the shell the wizard loads when first used, after
+// its start-up.
 
 #include <windows.h>
 #ifdef WITH_WIZARD_LIBRARIES
 #include <commctrl.h>
-#include <ole2.h>
-#include <shellapi.h>
-#include <shlobj.h>
 #endif
 
 namespace {
@@ -99,10 +97,6 @@ bool ImportsOnly() {
 void UseWizardLibraries() {
     ::InitCommonControls();
     if (ImportsOnly()) {
-        char path[MAX_PATH];
-        ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, 0, path);
-        ::ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-        ::SysFreeString(nullptr);
         ::RegCloseKey(HKEY_CURRENT_USER);
     }
 }
@@ -110,7 +104,6 @@ void UseWizardLibraries() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #ifdef WITH_WIZARD_LIBRARIES
-    const bool ole = SUCCEEDED(::OleInitialize(nullptr));
     UseWizardLibraries();
 #endif
     WNDCLASSEXA windowClass{};
@@ -142,8 +135,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
-#ifdef WITH_WIZARD_LIBRARIES
-    if (ole) ::OleUninitialize();
-#endif
     return 0;
 }

@@ -1,0 +1,169 @@
+#include "winsupport/LateImports.h"
+
+#include <shlobj.h>
+
+#include "winsupport/DllSearch.h"
+
+namespace {
+
+enum class Library { Ole, Automation, Shell };
+
+// Loaded once and kept: OLE must not unload while it is initialised.
+HMODULE Loaded(Library library) {
+    switch (library) {
+        case Library::Ole: {
+            static const UniqueModule ole = LoadSystemLibrary(L"ole32.dll");
+            return ole.get();
+        }
+        case Library::Automation: {
+            static const UniqueModule automation = LoadSystemLibrary(L"oleaut32.dll");
+            return automation.get();
+        }
+        case Library::Shell: {
+            static const UniqueModule shell = LoadSystemLibrary(L"shell32.dll");
+            return shell.get();
+        }
+    }
+    return nullptr;
+}
+
+template <typename Function>
+Function Find(Library library, const char* name) {
+    return ExportedFunction<Function>(Loaded(library), name);
+}
+
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+
+}  // namespace
+
+std::vector<std::wstring> CommandLineArguments(const wchar_t* commandLine) {
+    std::vector<std::wstring> arguments;
+    if (commandLine == nullptr) return arguments;
+    // The name ends where the shell ends it: at the closing quote, or at the
+    // first blank. Anything but blanks after it is left to the shell.
+    const wchar_t* rest = commandLine;
+    if (*rest == L'"') {
+        ++rest;
+        while (*rest != L'\0' && *rest != L'"') ++rest;
+        if (*rest == L'"') ++rest;
+    } else {
+        while (*rest != L'\0' && *rest != L' ' && *rest != L'\t') ++rest;
+    }
+    while (*rest == L' ' || *rest == L'\t') ++rest;
+    if (*rest == L'\0') return arguments;
+    int count = 0;
+    const UniqueArgumentList argv(late::CommandLineToArgvW(commandLine, &count));
+    if (!argv) return arguments;
+    for (int index = 1; index < count; ++index) arguments.emplace_back(argv.get()[index]);
+    return arguments;
+}
+
+namespace late {
+
+HRESULT OleInitialize(LPVOID reserved) {
+    const auto function = Find<decltype(&::OleInitialize)>(Library::Ole, "OleInitialize");
+    return function ? function(reserved) : kNotFound;
+}
+
+void OleUninitialize() {
+    const auto function = Find<decltype(&::OleUninitialize)>(Library::Ole, "OleUninitialize");
+    if (function) function();
+}
+
+HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
+    const auto function = Find<decltype(&::CLSIDFromProgID)>(Library::Ole, "CLSIDFromProgID");
+    return function ? function(progId, clsid) : kNotFound;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object) {
+    const auto function = Find<decltype(&::CoCreateInstance)>(Library::Ole, "CoCreateInstance");
+    if (function) return function(clsid, outer, context, iid, object);
+    if (object != nullptr) *object = nullptr;
+    return kNotFound;
+}
+
+int StringFromGUID2(REFGUID guid, LPOLESTR text, int size) {
+    const auto function = Find<decltype(&::StringFromGUID2)>(Library::Ole, "StringFromGUID2");
+    return function ? function(guid, text, size) : 0;
+}
+
+void VariantInit(VARIANTARG* variant) {
+    const auto function = Find<decltype(&::VariantInit)>(Library::Automation, "VariantInit");
+    if (function) {
+        function(variant);
+    } else {
+        variant->vt = VT_EMPTY;
+    }
+}
+
+HRESULT VariantClear(VARIANTARG* variant) {
+    const auto function = Find<decltype(&::VariantClear)>(Library::Automation, "VariantClear");
+    return function ? function(variant) : kNotFound;
+}
+
+HRESULT VariantChangeType(VARIANTARG* destination, VARIANTARG* source, USHORT flags, VARTYPE type) {
+    const auto function = Find<decltype(&::VariantChangeType)>(Library::Automation, "VariantChangeType");
+    return function ? function(destination, source, flags, type) : kNotFound;
+}
+
+HRESULT VarFormat(LPVARIANT value, LPOLESTR format, int firstDay, int firstWeek, ULONG flags, BSTR* out) {
+    const auto function = Find<decltype(&::VarFormat)>(Library::Automation, "VarFormat");
+    return function ? function(value, format, firstDay, firstWeek, flags, out) : kNotFound;
+}
+
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+    const auto function = Find<decltype(&::SysAllocStringLen)>(Library::Automation, "SysAllocStringLen");
+    return function ? function(text, length) : nullptr;
+}
+
+void SysFreeString(BSTR text) {
+    const auto function = Find<decltype(&::SysFreeString)>(Library::Automation, "SysFreeString");
+    if (function) function(text);
+}
+
+UINT SysStringLen(BSTR text) {
+    const auto function = Find<decltype(&::SysStringLen)>(Library::Automation, "SysStringLen");
+    return function ? function(text) : 0;
+}
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE type, LONG lowerBound, ULONG elements) {
+    const auto function = Find<decltype(&::SafeArrayCreateVector)>(Library::Automation, "SafeArrayCreateVector");
+    return function ? function(type, lowerBound, elements) : nullptr;
+}
+
+HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data) {
+    const auto function = Find<decltype(&::SafeArrayAccessData)>(Library::Automation, "SafeArrayAccessData");
+    return function ? function(array, data) : kNotFound;
+}
+
+HRESULT SafeArrayUnaccessData(SAFEARRAY* array) {
+    const auto function = Find<decltype(&::SafeArrayUnaccessData)>(Library::Automation, "SafeArrayUnaccessData");
+    return function ? function(array) : kNotFound;
+}
+
+LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count) {
+    const auto function = Find<decltype(&::CommandLineToArgvW)>(Library::Shell, "CommandLineToArgvW");
+    if (function) return function(commandLine, count);
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
+    const auto function = Find<decltype(&::SHGetFolderPathA)>(Library::Shell, "SHGetFolderPathA");
+    return function ? function(owner, folder, token, flags, path) : kNotFound;
+}
+
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+    const auto function = Find<decltype(&::ShellExecuteA)>(Library::Shell, "ShellExecuteA");
+    if (function) return function(owner, verb, file, parameters, directory, show);
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
+}
+
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+    const auto function = Find<decltype(&::ShellExecuteExW)>(Library::Shell, "ShellExecuteExW");
+    if (function) return function(info);
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+}
+
+}  // namespace late
