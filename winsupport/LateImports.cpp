@@ -8,19 +8,31 @@ namespace {
 
 enum class Library { Ole, Automation, Shell };
 
-// Loaded once and kept: OLE must not unload while it is initialised.
+// Kept to the end of the process, as an imported DLL is: OLE must not unload
+// while it is initialised, nor the shell under threads it started.
+UniqueModule Pinned(const wchar_t* fileName) {
+    UniqueModule module = LoadSystemLibrary(fileName);
+    HMODULE same = nullptr;
+    if (module) {
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                             reinterpret_cast<LPCWSTR>(module.get()), &same);
+    }
+    return module;
+}
+
+// Loaded on the first call into it.
 HMODULE Loaded(Library library) {
     switch (library) {
         case Library::Ole: {
-            static const UniqueModule ole = LoadSystemLibrary(L"ole32.dll");
+            static const UniqueModule ole = Pinned(L"ole32.dll");
             return ole.get();
         }
         case Library::Automation: {
-            static const UniqueModule automation = LoadSystemLibrary(L"oleaut32.dll");
+            static const UniqueModule automation = Pinned(L"oleaut32.dll");
             return automation.get();
         }
         case Library::Shell: {
-            static const UniqueModule shell = LoadSystemLibrary(L"shell32.dll");
+            static const UniqueModule shell = Pinned(L"shell32.dll");
             return shell.get();
         }
     }

@@ -151,8 +151,11 @@ def main():
         "",
         "Figures of one run of `%s` on %s: %s, %d cores; %s; Xvfb without a window"
         " manager. Each figure is the median of %d runs, measured side by side in the"
-        " same Wine prefix (range in brackets); the x64 programs run, as Wine here runs"
-        " 64-bit programs only." % (args.command, datetime.date.today().isoformat(), cpu_name(),
+        " same Wine prefix (range in brackets); the x64 programs run, as the 32-bit Wine"
+        " here runs under processor emulation, whose times would say nothing about"
+        " Windows. From one run to the next the same program's start-up varies by half"
+        " or more, so that a start-up ratio moves by a tenth or more between runs of"
+        " the benchmark." % (args.command, datetime.date.today().isoformat(), cpu_name(),
                                     os.cpu_count() or 0, wine_version(), args.runs),
         "",
         "Times are taken from outside by a launcher program: start-up from"
