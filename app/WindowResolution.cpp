@@ -6,7 +6,7 @@
 RECT WindowFrameFor(int dpi, DWORD style, int clientWidthTwips, int clientHeightTwips) {
     RECT frame{0, 0, ::MulDiv(clientWidthTwips, dpi, 1440), ::MulDiv(clientHeightTwips, dpi, 1440)};
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjust = ExportedFunction<AdjustForDpi>(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+    const auto adjust = LoadedSystemFunction<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi");
     if (adjust == nullptr || !adjust(&frame, style, FALSE, 0, static_cast<UINT>(dpi)))
         ::AdjustWindowRectEx(&frame, style, FALSE, 0);
     return frame;
@@ -14,7 +14,7 @@ RECT WindowFrameFor(int dpi, DWORD style, int clientWidthTwips, int clientHeight
 
 int WindowResolution(HWND window) {
     using DpiForWindow = UINT(WINAPI*)(HWND);
-    const auto dpiFor = ExportedFunction<DpiForWindow>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    const auto dpiFor = LoadedSystemFunction<DpiForWindow>(L"user32.dll", "GetDpiForWindow");
     return dpiFor != nullptr ? static_cast<int>(dpiFor(window)) : 0;
 }
 

@@ -91,7 +91,7 @@ void WizardControls::ReadScreenResolution() {
 int WizardControls::ListImageSize() const {
     if (KeepsDrawnSizes()) return 16;
     using MetricsForDpi = int(WINAPI*)(int, UINT);
-    const auto forDpi = ExportedFunction<MetricsForDpi>(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi");
+    const auto forDpi = LoadedSystemFunction<MetricsForDpi>(L"user32.dll", "GetSystemMetricsForDpi");
     const int size =
         forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpiX_)) : ::GetSystemMetrics(SM_CXSMICON);
     return size > 0 ? size : ::MulDiv(16, dpiX_, 96);

@@ -8,7 +8,7 @@ namespace {
 // loader update), so looked up at run time.
 template <typename Function>
 Function KernelFunction(const char* name) {
-    return ExportedFunction<Function>(::GetModuleHandleW(L"kernel32.dll"), name);
+    return LoadedSystemFunction<Function>(L"kernel32.dll", name);
 }
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);

@@ -22,6 +22,14 @@ Function ExportedFunction(HMODULE module, const char* name) {
     return function;
 }
 
+// A function of a system DLL every process of the program has loaded
+// (kernel32, user32, ntdll...), for those that older Windows lack; nothing is
+// loaded to look.
+template <typename Function>
+Function LoadedSystemFunction(const wchar_t* module, const char* name) {
+    return ExportedFunction<Function>(::GetModuleHandleW(module), name);
+}
+
 // Called first thing at start-up: later loads by name look in the system
 // directory only where Windows can be told so, and never in the current
 // directory elsewhere.

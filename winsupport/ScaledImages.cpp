@@ -108,12 +108,10 @@ UniqueIcon LoadIconSized(HINSTANCE instance, int resource, int size) {
     // Vista's common controls scale the next larger image down; the loader
     // before them takes the nearest and stretches it.
     using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    if (const HMODULE controls = ::GetModuleHandleW(L"comctl32.dll")) {
-        const auto scaleDown = ExportedFunction<ScaleDown>(controls, "LoadIconWithScaleDown");
-        HICON icon = nullptr;
-        if (scaleDown != nullptr && SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(resource), size, size, &icon)))
-            return UniqueIcon(icon);
-    }
+    const auto scaleDown = LoadedSystemFunction<ScaleDown>(L"comctl32.dll", "LoadIconWithScaleDown");
+    HICON icon = nullptr;
+    if (scaleDown != nullptr && SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(resource), size, size, &icon)))
+        return UniqueIcon(icon);
     return UniqueIcon(
         static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_ICON, size, size, 0)));
 }

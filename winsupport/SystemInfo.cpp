@@ -81,8 +81,7 @@ std::wstring GetSystemDirectoryText(SystemDirectoryQuery query) {
 
 WindowsRelease RunningWindowsRelease() {
     using Query = LONG(WINAPI*)(OSVERSIONINFOW*);
-    // ntdll is in every process; nothing is loaded.
-    const auto query = ExportedFunction<Query>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+    const auto query = LoadedSystemFunction<Query>(L"ntdll.dll", "RtlGetVersion");
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);
     if (query == nullptr || query(&info) != 0) return {};
