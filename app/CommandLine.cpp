@@ -20,6 +20,7 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
     CommandRequest request;
     bool usage = false;
     bool logNamed = false;
+    bool programNamed = false;
     const auto fail = [&request](const std::wstring& reason) {
         if (request.error.empty()) request.error = reason;  // the first reason is the one to fix first
     };
@@ -34,6 +35,9 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
             logNamed = true;
             request.logPath = name.size() > 4 ? argument.substr(5) : std::wstring();
             if (request.logPath.empty()) fail(LoadMessage(msg::LogNeedsFileName));
+        } else if (name == L"program" || name.compare(0, 8, L"program:") == 0) {
+            programNamed = true;
+            request.programPath = name.size() > 8 ? argument.substr(9) : std::wstring();
         } else if (name == L"?") {
             usage = true;
         } else {
@@ -41,6 +45,8 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
         }
     }
     if (logNamed && request.mode == CommandMode::Wizard) fail(LoadMessage(msg::LogNeedsCommand));
+    if (programNamed && (request.programPath.empty() || request.mode != CommandMode::Check))
+        fail(LoadMessage(msg::ProgramNeedsCheck));
     if (usage) request.mode = CommandMode::Usage;
     return request;
 }

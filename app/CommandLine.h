@@ -9,10 +9,11 @@ enum class CommandMode { Wizard, Check, Repair, Usage };
 
 struct CommandRequest {
     CommandMode mode = CommandMode::Wizard;
-    std::wstring logPath;  // empty: the console, if there is one
+    std::wstring logPath;      // empty: the console, if there is one
+    std::wstring programPath;  // /check /program: the program that fails
     std::wstring error;    // why the command line was not understood; empty if it was
 };
 
 // Reads the arguments after the program's name. Options start with "/" or
-// "-" and are compared without regard to case: /check, /repair, /log:FILE, /?.
+// "-" and are compared without regard to case: /check, /repair, /log:FILE, /program:FILE, /?.
 CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments);

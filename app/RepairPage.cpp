@@ -11,6 +11,7 @@
 #include "repair/RepairRun.h"
 #include "repair/RepairSupervisor.h"
 #include "winsupport/MessageCatalogue.h"
+#include "winsupport/Waits.h"
 #include "winsupport/modAPI.h"
 
 namespace {
@@ -22,7 +23,7 @@ public:
 
     void ShowEntry(const ComponentFile& entry) override {
         controls_.SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
-        ::Sleep(50);
+        PauseForReader(50);
     }
     void Step(std::size_t done) override {
         ::SendMessageA(controls_.Made(ProgressBar1), PBM_SETPOS, static_cast<WPARAM>(done), 0);
@@ -30,7 +31,7 @@ public:
     bool KeepAlive() override {
         form_.ProcessPendingMessages();
         if (!form_.IsLoaded()) return false;
-        ::Sleep(150);
+        PauseForReader(150);
         return true;
     }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "app/VersionVerdict.h"
 #include "repair/ClassCheck.h"
 #include "repair/ComponentCatalogue.h"
+#include "repair/DataAccessInventory.h"
+#include "repair/ProgramCheck.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairSupervisor.h"
 #include "winsupport/DecimalText.h"
@@ -66,17 +69,61 @@ bool Found(const ComponentFile& entry) {
     return entry.FileVersion != kNoFileVersion;
 }
 
-// keyword, ProgID, path found, state, code, reason: one line per class.
-bool WriteClassLines(ReportWriter& out, const wchar_t* keyword, const ComponentFileTable& catalogue) {
-    const std::vector<ClassReport> reports = CheckClasses(DataAccessClasses(), catalogue);
-    for (const ClassReport& report : reports) {
+// keyword, ProgID, path found, state, code, reason: one line per class of
+// the table. The other named providers are created in the same pass, for the
+// inventory.
+std::vector<ClassReport> WriteClassLines(ReportWriter& out, const wchar_t* keyword,
+                                         const ComponentFileTable& catalogue) {
+    const std::vector<ClassReport> reports = CheckClasses(CreatedClasses(), catalogue);
+    const size_t tableSize = DataAccessClasses().size();
+    for (size_t index = 0; index < reports.size() && index < tableSize; ++index) {
+        const ClassReport& report = reports[index];
         out.WriteLine(Line({keyword, report.dataClass.progId, report.outcome.path, ClassKeyword(report.outcome.state),
                             ClassCode(report), ClassReason(report)}));
     }
-    return AnyBroken(reports);
+    return reports;
 }
 
-int Check(ReportWriter& out) {
+bool TableBroken(const std::vector<ClassReport>& reports) {
+    const std::vector<ClassReport> table(reports.begin(),
+                                         reports.begin() + std::min(reports.size(), DataAccessClasses().size()));
+    return AnyBroken(table);
+}
+
+// kind, view, name, file, state, code, reason: one line per item and view.
+Inventory WriteInventoryLines(ReportWriter& out, const std::vector<ClassReport>& created) {
+    const Inventory inventory = ReadInventory(created);
+    for (const InventoryItem& item : inventory.items) {
+        out.WriteLine(Line({ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code,
+                            item.reason}));
+    }
+    return inventory;
+}
+
+// The program that fails: a line for each program that runs it, and one for
+// each thing it may use.
+void WriteProgramLines(ReportWriter& out, const ProgramIdentity& identity, const Inventory& inventory) {
+    for (const ProgramHost& host : identity.hosts) {
+        out.WriteLine(Line({L"program", ViewBits(host.bits), identity.path, host.program,
+                            host.bits == RegistryView::Bits64 ? L"64-bit" : L"32-bit", std::wstring(),
+                            identity.reason}));
+        for (const ProgramCan& can : WhatItCanUse(host, identity, inventory)) {
+            out.WriteLine(Line({L"program-can", ViewBits(can.view), can.name, can.file, can.yes ? L"yes" : L"no",
+                                can.code, can.wayOut}));
+        }
+    }
+}
+
+int Check(ReportWriter& out, const std::wstring& programPath) {
+    // A file that is no program is told so before anything is checked.
+    ProgramIdentity identity;
+    if (!programPath.empty()) {
+        identity = IdentifyProgram(programPath);
+        if (identity.hosts.empty()) {
+            out.WriteLine(Line({L"error", identity.reason}));
+            return kExitBadCommandLine;
+        }
+    }
     const std::wstring installed = InstalledMdacVersion();
     const std::wstring jetPath = JetEnginePath(GetSystemDirectoryText());
     VS_FIXEDFILEINFO jetInfo{};
@@ -96,8 +143,11 @@ int Check(ReportWriter& out) {
         const bool matches = MatchesMdacVersion(entry, installed.substr(0, 4), windows);
         out.WriteLine(!Found(entry) ? MissingLine(entry) : FileLine(entry, matches ? L"matches" : L"differs"));
     }
-    const bool broken = WriteClassLines(out, L"class", catalogue);
-    return verdict.mdac.upToDate && verdict.jet.upToDate && !broken ? 0 : 1;
+    const std::vector<ClassReport> created = WriteClassLines(out, L"class", catalogue);
+    const Inventory inventory = WriteInventoryLines(out, created);
+    if (!programPath.empty()) WriteProgramLines(out, identity, inventory);
+    if (!verdict.mdac.upToDate || !verdict.jet.upToDate || TableBroken(created)) return 1;
+    return AnyFault(inventory) ? kExitNeedsPerson : 0;
 }
 
 // The window's waits pace its progress bar; here nothing is shown.
@@ -137,8 +187,10 @@ int Repair(ReportWriter& out) {
             out.WriteLine(FileLine(entry, L"registered"));
         }
     }
-    const bool broken = WriteClassLines(out, L"class-after", catalogue);
-    return failed || broken ? 1 : 0;
+    const std::vector<ClassReport> after = WriteClassLines(out, L"class-after", catalogue);
+    // Reported for a person to read; nothing here is the repair's to mend.
+    WriteInventoryLines(out, after);
+    return failed || TableBroken(after) ? 1 : 0;
 }
 
 }  // namespace
@@ -160,7 +212,7 @@ int RunUnattended(const CommandRequest& request) {
         return kExitBadCommandLine;
     }
     try {
-        return request.mode == CommandMode::Check ? Check(out) : Repair(out);
+        return request.mode == CommandMode::Check ? Check(out, request.programPath) : Repair(out);
     } catch (const RaisedError& error) {
         out.WriteLine(Line({L"error", error.Description()}));
     } catch (const std::exception& error) {

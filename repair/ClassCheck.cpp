@@ -12,6 +12,7 @@
 #include "winsupport/Handles.h"
 #include "winsupport/LateImports.h"
 #include "winsupport/MessageCatalogue.h"
+#include "winsupport/PeImage.h"
 
 namespace {
 
@@ -75,10 +76,14 @@ bool IsBareName(const std::wstring& path) {
 
 // Where this process would look for a bare name; systems differ in what
 // CoCreateInstance answers when it finds nothing there.
-bool FoundBySearch(const std::wstring& name) {
+std::wstring SearchedPath(const std::wstring& name) {
     wchar_t found[MAX_PATH + 1] = {};
     const DWORD length = ::SearchPathW(nullptr, name.c_str(), nullptr, MAX_PATH, found, nullptr);
-    return length != 0 && length <= MAX_PATH;
+    return length != 0 && length <= MAX_PATH ? std::wstring(found, length) : std::wstring();
+}
+
+bool FoundBySearch(const std::wstring& name) {
+    return !SearchedPath(name).empty();
 }
 
 bool SameName(const std::wstring& left, const std::wstring& right) {
@@ -126,6 +131,12 @@ ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void
         const DWORD error = ::GetLastError();
         return Answer(ClassState::FileMissing, error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND, path);
     }
+    // A file of the other bitness is no fault of the class's registration
+    // alone, and loading it only says "not a valid application".
+    PeImage image;
+    const std::wstring file = IsBareName(Unquoted(path)) ? SearchedPath(Unquoted(path)) : Unquoted(path);
+    if (!file.empty() && ReadPeImage(file, image) && image.pe32Plus != k64BitProgram)
+        return Answer(ClassState::WrongBitness, ERROR_BAD_EXE_FORMAT, path);
     IUnknown* instance = nullptr;
     const HRESULT created =
         late::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&instance));
@@ -144,15 +155,14 @@ std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classe
                                       const std::function<bool()>& keepAlive) {
     std::vector<ClassReport> reports;
     reports.reserve(classes.size());
-    // Two workers take turns: the next one starts while the current one checks.
-    RegistrationWorker workers[2];
-    workers[0].StartEarly();
+    // One process for the pass; a class that crashes or hangs ends it, and
+    // the next check starts another.
+    RegistrationWorker worker;
+    worker.StartEarly();
     for (const DataAccessClass& dataClass : classes) {
-        RegistrationWorker& current = workers[reports.size() % 2];
-        if (reports.size() + 1 < classes.size()) workers[(reports.size() + 1) % 2].StartEarly();
         ClassReport report;
         report.dataClass = dataClass;
-        report.outcome = current.CheckClass(dataClass.progId);
+        report.outcome = worker.CheckClass(dataClass.progId);
         report.filePresent = FilePresent(catalogue, dataClass.fileName);
         reports.push_back(std::move(report));
         if (keepAlive && !keepAlive()) break;
@@ -179,6 +189,8 @@ const wchar_t* ClassKeyword(ClassState state) {
             return L"not-registered";
         case ClassState::FileMissing:
             return L"file-missing";
+        case ClassState::WrongBitness:
+            return L"wrong-bitness";
         case ClassState::Fails:
             break;
     }

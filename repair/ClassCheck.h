@@ -22,6 +22,7 @@ enum class ClassState {
     Ready,          // created and released
     NotRegistered,  // no ProgID, no class key or no server path
     FileMissing,    // the server path names no file
+    WrongBitness,   // the server is a file of the other bitness
     Fails,          // any other failure, a crash or a hang
 };
 
@@ -54,7 +55,7 @@ std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classe
 // reported as such already.
 bool IsBroken(const ClassReport& report);
 bool AnyBroken(const std::vector<ClassReport>& reports);
-// For the log: ready, not-registered, file-missing or fails.
+// For the log: ready, not-registered, file-missing, wrong-bitness or fails.
 const wchar_t* ClassKeyword(ClassState state);
 // The code as 0x and eight hex digits, empty for a ready class or a hang.
 std::wstring ClassCode(const ClassReport& report);

@@ -159,8 +159,8 @@ ClassOutcome RegistrationWorker::CheckClass(const std::wstring& progId) {
         outcome.state = static_cast<ClassState>(channel->kind);
         if (outcome.state != ClassState::Ready) outcome.how = {Kind::EntryPointFailed, channel->code};
     }
-    // COM keeps the servers it loaded: the next request gets a new process.
-    End(kEndWait);
+    // COM keeps the servers it loaded: the process serves one pass of class
+    // checks and ends with its owner, never to register or check again later.
     return outcome;
 }
 

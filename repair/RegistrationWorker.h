@@ -3,9 +3,9 @@
 // program, started for the repair run, that loads, calls and unloads each
 // component on request. A component that crashes, hangs, changes the C locale
 // or leaves handles open takes down or clutters that process only; the window
-// reports the entry as failed and goes on with a new one. The same process
-// asks COM for one data-access class and then ends, since COM keeps what it
-// loaded.
+// reports the entry as failed and goes on with a new one. A worker of its own
+// asks COM for the data-access classes of one pass and then ends, since COM
+// keeps what it loaded.
 
 #include <windows.h>
 
@@ -39,8 +39,9 @@ public:
     // this thread as long as this thread waits for it).
     RegistrationOutcome Register(const std::string& path, const std::string& entryName);
 
-    // Creates one instance of the class in the worker, which ends after it,
-    // so that the next check or registration gets a fresh process.
+    // Creates one instance of the class in the worker. A worker that checked
+    // a class serves only the checks of that pass: one that crashed or hung is
+    // replaced for the next check.
     ClassOutcome CheckClass(const std::wstring& progId);
 
 private:

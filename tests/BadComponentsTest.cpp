@@ -23,6 +23,7 @@
 
 #include "app/Unattended.h"
 #include "tests/FixtureFiles.h"
+#include "winsupport/Waits.h"
 #include "tests/VersionPageTexts.h"
 #include "repair/RegistrationWorker.h"
 #include "repair/RepairRun.h"
@@ -720,6 +721,16 @@ TEST_F(BadComponents, WithoutAdministratorRightsTheUnattendedRepairRegistersNoth
                             [](const std::string& line) { return line.rfind("class\t", 0) == 0; }),
               static_cast<long>(DataAccessClasses().size()));
     EXPECT_TRUE(Logged().empty());
+    EXPECT_FALSE(boxes.Seen()) << ToAnsi(boxes.Text());
+
+    // With the rights every file is registered, and a run nobody watches
+    // never pauses for a reader as the window's run does.
+    SetElevationSeam(Seam(false));
+    const unsigned long pauses = PausesForReader();
+    EXPECT_EQ(RunUnattended(repair), 0);
+    EXPECT_EQ(PausesForReader(), pauses);
+    EXPECT_EQ(Logged().size(), 24u);
+    EXPECT_TRUE(g_launches.empty()) << "the unattended repair started a supervisor";
     EXPECT_FALSE(boxes.Seen()) << ToAnsi(boxes.Text());
 }
 

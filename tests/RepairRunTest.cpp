@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/FixtureFiles.h"
+#include "winsupport/Waits.h"
 #include "tests/VersionPageTexts.h"
 #include "tests/WizardHarness.h"
 #include "winsupport/TextCodec.h"
@@ -195,7 +196,9 @@ TEST_F(RepairRun, RegistersAllButTheMarkedFilesInOrderWhileShowingItsProgress) {
     for (const auto& file : catalogue) ASSERT_TRUE(changes_.Place(stamped, fixtures::CataloguePath(file)));
 
     std::vector<Sample> samples;
+    const unsigned long pauses = PausesForReader();
     ASSERT_NO_FATAL_FAILURE(RunRepairThroughTheWindow(samples));
+    EXPECT_EQ(PausesForReader() - pauses, 2 * catalogue.size()) << "each entry is shown for a moment, then counted";
     std::printf("[   NOTE   ] the run took %lu ms, %zu samples\n", static_cast<unsigned long>(runMilliseconds_),
                 samples.size());
 

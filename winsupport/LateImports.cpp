@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class Library { Ole, Automation, Shell };
+enum class Library { Ole, Automation, Shell, ShellLight };
 
 // Kept to the end of the process, as an imported DLL is: OLE must not unload
 // while it is initialised, nor the shell under threads it started.
@@ -34,6 +34,10 @@ HMODULE Loaded(Library library) {
         case Library::Shell: {
             static const UniqueModule shell = Pinned(L"shell32.dll");
             return shell.get();
+        }
+        case Library::ShellLight: {
+            static const UniqueModule light = Pinned(L"shlwapi.dll");
+            return light.get();
         }
     }
     return nullptr;
@@ -176,6 +180,13 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
     if (function) return function(info);
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;
+}
+
+// shlwapi
+HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out,
+                          DWORD* size) {
+    const auto function = Find<decltype(&::AssocQueryStringW)>(Library::ShellLight, "AssocQueryStringW");
+    return function ? function(flags, what, association, extra, out, size) : kNotFound;
 }
 
 }  // namespace late

@@ -1,5 +1,5 @@
 #pragma once
-// OLE, OLE Automation and the shell, called through these instead of being
+// OLE, OLE Automation and the shell (with its light API), called through these instead of being
 // imported: the welcome page needs none of them, and each DLL then loads
 // from the system directory when one of its functions is first called, and
 // stays loaded. Where a function cannot be found, each answers as the
@@ -9,6 +9,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <vector>
@@ -43,5 +44,9 @@ LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count);
 HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show);
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
+
+// shlwapi
+HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out,
+                          DWORD* size);
 
 }  // namespace late

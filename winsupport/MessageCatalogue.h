@@ -64,6 +64,23 @@ constexpr int UnknownOption = 171;
 constexpr int CheckOrRepair = 172;
 constexpr int LogNeedsFileName = 173;
 constexpr int LogNeedsCommand = 174;
+constexpr int RegisteredReadOnly = 175;
+constexpr int NotRegisteredForBits = 176;
+constexpr int RegisteredFileMissing = 177;
+constexpr int FileOfOtherBitness = 178;
+constexpr int CurVerNotRegistered = 179;
+constexpr int CurVerOtherClass = 180;
+constexpr int DriverNotInstalled = 181;
+constexpr int DatabaseMissing = 182;
+constexpr int IsamNoEngine = 183;
+constexpr int DriverSetupFault = 184;
+constexpr int JetWayOut = 185;
+constexpr int AceNotInstalled = 186;
+constexpr int AccdbNeedsAce = 187;
+constexpr int OpenedBy = 188;
+constexpr int NotAProgram = 189;
+constexpr int ProgramNeedsCheck = 190;
+constexpr int RunsAsBits = 191;
 }  // namespace msg
 
 // The text of a message in the user interface language, exactly as stored

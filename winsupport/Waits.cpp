@@ -14,3 +14,16 @@ DWORD WaitTakingSentMessages(std::initializer_list<HANDLE> handles, DWORD millis
         ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
+
+namespace {
+unsigned long g_pauses = 0;
+}  // namespace
+
+void PauseForReader(DWORD milliseconds) {
+    ++g_pauses;
+    ::Sleep(milliseconds);
+}
+
+unsigned long PausesForReader() {
+    return g_pauses;
+}

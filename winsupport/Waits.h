@@ -11,3 +11,8 @@
 // thread waits for the component. WAIT_OBJECT_0 + the handle's index,
 // WAIT_TIMEOUT or WAIT_FAILED.
 DWORD WaitTakingSentMessages(std::initializer_list<HANDLE> handles, DWORD milliseconds);
+
+// A pause that lets a user read the run's progress. Counted, so that a test
+// sees that a run nobody watches makes none.
+void PauseForReader(DWORD milliseconds);
+unsigned long PausesForReader();

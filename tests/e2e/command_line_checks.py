@@ -169,7 +169,7 @@ class CommandLineChecks:
     def test_repair_registers_what_the_wizard_registers_and_reports_every_entry(self):
         prefix = self.cli_prefix()
         scenario = self.cli_scenario
-        code, seconds, output, windows = self.run_program(prefix, "/Repair", "-Log:C:\\repair.log")
+        code, _, output, windows = self.run_program(prefix, "/Repair", "-Log:C:\\repair.log")
         self.assertEqual((code, output, windows), (0, "", []))
         # The same files in the same order as the window's run (the walks check it against the same list).
         self.check_registrations(prefix, scenario)
@@ -186,9 +186,7 @@ class CommandLineChecks:
                 self.assertFileLine(line, path, None, "missing", self.missing_code(prefix, path))
             else:
                 self.assertFileLine(line, path, version, "registered")
-        print("\n/repair of the stand-in scenario: %.2f s" % seconds)
-        if e2e.ARCH == "x64":
-            self.assertLess(seconds, 4, "the run has no waits")
+        # That it makes no pauses is shown in-process; its time is the benchmark's.
 
         # One component that refuses: reported with its HRESULT, the others registered still.
         code, _, _, windows = self.run_with_component(prefix, r"%common%\System\ado\MSJRO.DLL",

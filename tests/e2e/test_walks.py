@@ -23,6 +23,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wizard_e2e as e2e  # noqa: E402
 from command_line_checks import CommandLineChecks  # noqa: E402
+from inventory_checks import InventoryChecks  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -598,7 +599,7 @@ class Walks(unittest.TestCase):
         self.assertEqual(wizard.prefix.opened_urls(), [self.url(XP_SERVICE_PACK)])
 
 
-class English(CommandLineChecks, Walks):
+class English(InventoryChecks, CommandLineChecks, Walks):
     language = "en"
 
     def test_windows_10_files_count_as_its_mdac(self):
@@ -620,7 +621,7 @@ class English(CommandLineChecks, Walks):
         self.assertGone(wizard)
 
 
-class German(CommandLineChecks, Walks):
+class German(InventoryChecks, CommandLineChecks, Walks):
     language = "de"
 
     def test_a_new_prefix_repairs_without_a_box_and_lists_no_check_mark_without_a_version(self):
@@ -635,7 +636,7 @@ class German(CommandLineChecks, Walks):
         self.assertGone(wizard)
 
 
-class OnWindows64(CommandLineChecks, Walks):
+class OnWindows64(InventoryChecks, CommandLineChecks, Walks):
     """The 32-bit program in a 64-bit prefix, as most users run it (WoW64):
     the components of 32-bit database programs lie in the 32-bit folders
     (Program Files (x86), SysWOW64 behind the system directory) and their MDAC
@@ -699,6 +700,7 @@ def load_tests(loader, standard_tests, pattern):
     # The 32-bit program under 64-bit Windows: once, in English.
     if os.environ.get("WIZARD_ARCH") == "x86" and wanted in ("", "en"):
         suite.addTest(OnWindows64("test_reads_and_repairs_the_32_bit_components"))
+        suite.addTest(OnWindows64("test_check_reads_both_views_and_answers_for_the_program_that_fails"))
     return suite
 
 
