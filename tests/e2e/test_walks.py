@@ -22,7 +22,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wizard_e2e as e2e  # noqa: E402
-from command_line_checks import CommandLineChecks  # noqa: E402
+from command_line_checks import CommandLineChecks, result_lines  # noqa: E402
 from inventory_checks import InventoryChecks  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -606,7 +606,7 @@ class English(InventoryChecks, CommandLineChecks, Walks):
         scenario = SCENARIOS["win10"]
         prefix = self.prefix("win10")
         code, _, output, _ = self.run_program(prefix, "/check")
-        lines = [line.split("\t") for line in output.split("\r\n")[:-1]]
+        lines = result_lines(output)
         self.assertEqual(lines[1], ["MDAC", "6.3.9600.16384", "latest"])
         files = [line for line in lines[3:] if not line[0].startswith("class")]
         self.assertEqual([line[3] for line in files], ["matches"] * sum(1 for _, _, listed in e2e.CATALOGUE if listed), files)
