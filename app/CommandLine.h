@@ -11,7 +11,7 @@ struct CommandRequest {
     CommandMode mode = CommandMode::Wizard;
     std::wstring logPath;      // empty: the console, if there is one
     std::wstring programPath;  // /check /program: the program that fails
-    std::wstring error;    // why the command line was not understood; empty if it was
+    std::wstring error;        // why the command line was not understood; empty if it was
 };
 
 // Reads the arguments after the program's name. Options start with "/" or

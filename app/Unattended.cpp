@@ -94,8 +94,8 @@ bool TableBroken(const std::vector<ClassReport>& reports) {
 Inventory WriteInventoryLines(ReportWriter& out, const std::vector<ClassReport>& created) {
     const Inventory inventory = ReadInventory(created);
     for (const InventoryItem& item : inventory.items) {
-        out.WriteLine(Line({ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code,
-                            item.reason}));
+        out.WriteLine(Line(
+            {ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code, item.reason}));
     }
     return inventory;
 }
@@ -104,9 +104,9 @@ Inventory WriteInventoryLines(ReportWriter& out, const std::vector<ClassReport>&
 // each thing it may use.
 void WriteProgramLines(ReportWriter& out, const ProgramIdentity& identity, const Inventory& inventory) {
     for (const ProgramHost& host : identity.hosts) {
-        out.WriteLine(Line({L"program", ViewBits(host.bits), identity.path, host.program,
-                            host.bits == RegistryView::Bits64 ? L"64-bit" : L"32-bit", std::wstring(),
-                            identity.reason}));
+        out.WriteLine(
+            Line({L"program", ViewBits(host.bits), identity.path, host.program,
+                  host.bits == RegistryView::Bits64 ? L"64-bit" : L"32-bit", std::wstring(), identity.reason}));
         for (const ProgramCan& can : WhatItCanUse(host, identity, inventory)) {
             out.WriteLine(Line({L"program-can", ViewBits(can.view), can.name, can.file, can.yes ? L"yes" : L"no",
                                 can.code, can.wayOut}));
@@ -165,9 +165,10 @@ int Repair(ReportWriter& out) {
         return kExitElevationRequired;
     }
     const ComponentFileTable catalogue = Catalogue();
-    WriteClassLines(out, L"class-before", catalogue);
+    // The registering process starts while the classes are checked.
     WorkerRegistrar registrar;
     registrar.StartEarly();
+    WriteClassLines(out, L"class-before", catalogue);
     Unwatched progress;
     const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, registrar, progress);
     bool failed = false;

@@ -18,8 +18,8 @@ namespace {
 // Beside the class table: the Access engine that replaced Jet, the SQL Server
 // providers and DAO, which database programs name as often.
 constexpr const wchar_t* kOtherNamedProviders[] = {
-    L"Microsoft.ACE.OLEDB.12.0", L"Microsoft.ACE.OLEDB.16.0", L"SQLOLEDB",
-    L"MSOLEDBSQL",               L"DAO.DBEngine.36",          L"DAO.DBEngine.120",
+    L"Microsoft.ACE.OLEDB.12.0", L"Microsoft.ACE.OLEDB.16.0", L"SQLOLEDB", L"MSOLEDBSQL",
+    L"DAO.DBEngine.36",          L"DAO.DBEngine.120",
 };
 
 constexpr wchar_t kClasses[] = L"Software\\Classes";
@@ -88,7 +88,8 @@ void Judge(InventoryItem& item, const FileVerdict& verdict, const wchar_t* good,
     } else if (!verdict.rightBitness) {
         item.state = L"wrong-bitness";
         item.code = Code(ERROR_BAD_EXE_FORMAT);
-        item.reason = FormatPlaceholders(LoadMessage(msg::FileOfOtherBitness), {Bits(verdict.fileBits), Bits(item.view)});
+        item.reason =
+            FormatPlaceholders(LoadMessage(msg::FileOfOtherBitness), {Bits(verdict.fileBits), Bits(item.view)});
     } else {
         item.state = good;
         item.reason = goodReason;
@@ -367,9 +368,8 @@ Inventory ReadInventory(const std::vector<ClassReport>& created) {
 }
 
 bool AnyFault(const Inventory& inventory) {
-    return std::any_of(inventory.items.begin(), inventory.items.end(), [](const InventoryItem& item) {
-        return item.fault;
-    });
+    return std::any_of(inventory.items.begin(), inventory.items.end(),
+                       [](const InventoryItem& item) { return item.fault; });
 }
 
 const wchar_t* ItemKeyword(ItemKind kind) {
@@ -387,6 +387,5 @@ const wchar_t* ItemKeyword(ItemKind kind) {
 }
 
 bool Usable(const InventoryItem& item) {
-    return item.state == L"ready" || item.state == L"registered" || item.state == L"present" ||
-           item.state == L"usable";
+    return item.state == L"ready" || item.state == L"registered" || item.state == L"present" || item.state == L"usable";
 }

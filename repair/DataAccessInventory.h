@@ -16,13 +16,13 @@ enum class ItemKind { Provider, OdbcDriver, Dsn, Isam };
 struct InventoryItem {
     ItemKind kind = ItemKind::Provider;
     RegistryView view = RegistryView::Bits32;
-    std::wstring name;    // ProgID, driver, data source, engine or format
-    std::wstring file;    // as a process of the view's bitness finds it
-    std::wstring state;   // the fixed word a script reads
-    std::wstring code;    // 0x and eight hex digits, or empty
-    std::wstring reason;  // in the user's language
-    std::wstring note;    // the provider's description, the data source's driver
-    bool named = false;   // a provider this program names
+    std::wstring name;     // ProgID, driver, data source, engine or format
+    std::wstring file;     // as a process of the view's bitness finds it
+    std::wstring state;    // the fixed word a script reads
+    std::wstring code;     // 0x and eight hex digits, or empty
+    std::wstring reason;   // in the user's language
+    std::wstring note;     // the provider's description, the data source's driver
+    bool named = false;    // a provider this program names
     bool created = false;  // checked by creating it, not only read
     bool fault = false;    // needs a person, not the repair
 };

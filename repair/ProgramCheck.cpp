@@ -19,8 +19,8 @@ constexpr const wchar_t* kAccessEngine[] = {L"Microsoft.ACE.OLEDB.12.0", L"Micro
 // The Access drivers' names, reported also where they are not installed.
 constexpr const wchar_t* kAccessDrivers[] = {L"Microsoft Access Driver (*.mdb)",
                                              L"Microsoft Access Driver (*.mdb, *.accdb)"};
-constexpr const wchar_t* kOpenedByAssociation[] = {L".vbs",  L".vbe",  L".js",   L".jse",  L".wsf", L".hta",
-                                                   L".mdb",  L".accdb", L".xls", L".xlsx", L".xlsm", L".xlsb"};
+constexpr const wchar_t* kOpenedByAssociation[] = {L".vbs", L".vbe",   L".js",  L".jse",  L".wsf",  L".hta",
+                                                   L".mdb", L".accdb", L".xls", L".xlsx", L".xlsm", L".xlsb"};
 
 std::wstring Lower(std::wstring text) {
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });

@@ -183,8 +183,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
 }
 
 // shlwapi
-HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out,
-                          DWORD* size) {
+HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out, DWORD* size) {
     const auto function = Find<decltype(&::AssocQueryStringW)>(Library::ShellLight, "AssocQueryStringW");
     return function ? function(flags, what, association, extra, out, size) : kNotFound;
 }

@@ -46,7 +46,6 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 // shlwapi
-HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out,
-                          DWORD* size);
+HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out, DWORD* size);
 
 }  // namespace late

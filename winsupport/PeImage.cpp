@@ -57,15 +57,14 @@ bool ParsePeImage(const ImageReader& read, PeImage& image) {
     found.pe32Plus = magic == kOptionalMagic64;
     found.isDll = (file.Characteristics & IMAGE_FILE_DLL) != 0;
     // The data directories follow the fixed part, which differs in size.
-    const std::uint64_t directories =
-        optional + (found.pe32Plus ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
-                                   : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+    const std::uint64_t directories = optional + (found.pe32Plus ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                                                 : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
     const std::uint64_t countAt = directories - sizeof(DWORD);  // NumberOfRvaAndSizes
     std::uint32_t directoryCount = 0;
     if (!ReadAt(read, countAt, directoryCount)) return false;
     IMAGE_DATA_DIRECTORY clr{};
-    if (directoryCount > kClrDirectory && file.SizeOfOptionalHeader >= (directories - optional) +
-                                                                           (kClrDirectory + 1) * sizeof(clr)) {
+    if (directoryCount > kClrDirectory &&
+        file.SizeOfOptionalHeader >= (directories - optional) + (kClrDirectory + 1) * sizeof(clr)) {
         if (!ReadAt(read, directories + kClrDirectory * sizeof(clr), clr)) return false;
     }
     if (clr.VirtualAddress != 0 && clr.Size >= kClrFlagsOffset + sizeof(std::uint32_t) &&

@@ -12,7 +12,7 @@ struct PeImage {
     std::uint16_t machine = 0;  // IMAGE_FILE_MACHINE_...
     bool pe32Plus = false;      // the 64-bit optional header
     bool isDll = false;
-    bool hasClrHeader = false;  // a .NET image
+    bool hasClrHeader = false;   // a .NET image
     std::uint32_t clrFlags = 0;  // COMIMAGE_FLAGS_...
 };
 

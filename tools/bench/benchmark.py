@@ -15,6 +15,7 @@ import platform
 import statistics
 import subprocess
 import sys
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
@@ -42,6 +43,29 @@ def launcher(prefix, exe, *args):
 def imports(exe):
     output = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True).stdout
     return sorted({line.split("DLL Name:")[1].strip().lower() for line in output.splitlines() if "DLL Name:" in line})
+
+
+def crowded_registry(path, classes=5000, sources=300):
+    """Class keys and data sources beyond any prefix's, for the inventory to enumerate."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for index in range(classes):
+        key = r"HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{BE4C0000-0000-4000-8000-%012X}" % index
+        lines += ["[%s]" % key, '@="Benchmark class %d"' % index, "",
+                  "[%s\\InprocServer32]" % key, '@="C:\\\\windows\\\\system32\\\\bench%d.dll"' % index, ""]
+    odbc = r"HKEY_CURRENT_USER\Software\ODBC\ODBC.INI"
+    lines += ["[%s\\ODBC Data Sources]" % odbc]
+    lines += ['"Benchmark source %d"="SQL Server"' % index for index in range(sources)]
+    lines.append("")
+    for index in range(sources):
+        lines += ['[%s\\Benchmark source %d]' % (odbc, index), '"Server"="db%d"' % index, ""]
+    with open(path, "w", encoding="utf-16") as out:
+        out.write("\r\n".join(lines))
+
+
+def timed(prefix, *command):
+    started = time.monotonic()
+    prefix.wine(*command, check=False)
+    return (time.monotonic() - started) * 1000.0
 
 
 def cpu_name():
@@ -82,6 +106,13 @@ def main():
     # The same at 200 % scaling, where the welcome page has its largest picture.
     scaled = e2e.Prefix(os.path.join(root, "scaled"), "en", display, base=base.path)
     scaled.prepare(e2e.Scenario("scaled", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0", dpi=192))
+    # The same once more with 5,000 class keys and 300 data sources more, for
+    # the inventory of /check to read.
+    crowded = e2e.Prefix(os.path.join(root, "crowded"), "en", display, base=prefix.path)
+    crowded_reg = os.path.join(root, "crowded.reg")
+    crowded_registry(crowded_reg)
+    crowded.wine("regedit", "/S", e2e.windows_path(crowded_reg))
+    crowded.stop_server()
     run = lambda *a: launcher(prefix, args.launcher, *a)  # noqa: E731
     run_scaled = lambda *a: launcher(scaled, args.launcher, *a)  # noqa: E731
     wizard_path, empty_path = e2e.windows_path(wizard), e2e.windows_path(args.empty)
@@ -89,6 +120,9 @@ def main():
     def windows(path):
         return path.replace("%common%", COMMON_FILES).replace("%system%", SYSTEM)
     registered = [windows(path) for path, register, _ in e2e.CATALOGUE if register]
+    # The loop an administrator would write instead of /repair.
+    with open(prefix.drive_c("regsvr32-loop.cmd"), "w", encoding="ascii") as loop:
+        loop.write("@echo off\r\n" + "".join('regsvr32 /s "%s"\r\n' % path for path in registered))
     # What the two page changes read: the Jet file's version, then every catalogue entry's.
     jet = windows(e2e.JET_FILES[0])
     listed = [windows(path) for path, _, _ in e2e.CATALOGUE]
@@ -99,10 +133,13 @@ def main():
     run("startup", wizard_path)
     run_scaled("startup", empty_path)
     run_scaled("startup", wizard_path)
+    timed(prefix, wizard, "/check")
+    timed(crowded, wizard, "/check")
     samples = {name: [] for name in ("empty_startup", "libraries_startup", "wizard_startup", "empty_peak",
                                      "wizard_peak", "check_versions", "fill_list", "repair", "wizard_peak_after", "register",
                                      "read_jet", "read_listed", "wizard_shown", "empty_shown",
-                                     "empty_scaled", "wizard_scaled")}
+                                     "empty_scaled", "wizard_scaled", "check", "check_crowded", "unattended_repair",
+                                     "regsvr32_loop")}
     for index in range(args.runs):
         empty = run("startup", empty_path)
         samples["empty_startup"].append(float(empty["startup_ms"]))
@@ -122,8 +159,13 @@ def main():
         samples["read_listed"].append(float(run("click", empty_path, *listed)["click_ms"]))
         samples["empty_scaled"].append(float(run_scaled("startup", empty_path)["startup_ms"]))
         samples["wizard_scaled"].append(float(run_scaled("startup", wizard_path)["startup_ms"]))
+        samples["check"].append(timed(prefix, wizard, "/check"))
+        samples["check_crowded"].append(timed(crowded, wizard, "/check"))
+        samples["unattended_repair"].append(timed(prefix, wizard, "/repair"))
+        samples["regsvr32_loop"].append(timed(prefix, "cmd", "/c", r"C:\regsvr32-loop.cmd"))
         print("run %d of %d done" % (index + 1, args.runs), flush=True)
     prefix.stop()
+    crowded.stop()
     scaled.stop()
     display.stop()
 
@@ -134,6 +176,8 @@ def main():
     version_ratio = m["check_versions"] / m["read_jet"]
     list_ratio = m["fill_list"] / m["read_listed"]
     overhead = (m["repair"] - FLOOR_MS - m["register"]) / FLOOR_MS
+    crowded_ratio = m["check_crowded"] / m["check"]
+    loop_ratio = m["regsvr32_loop"] / m["unattended_repair"]
     sizes = [("MdacRepair.exe, x86", wizard_x86), ("MdacRepair.exe, x64", wizard), ("empty window, x64", args.empty)]
 
     def yes(ok):
@@ -198,6 +242,12 @@ def main():
         "| Registration of the 24 files in a process of its own | | %s | | | |" % ms("register"),
         "| Repair run above floor and registration | %.0f ms | | %.2f %% | under 3 %% | %s |"
         % (m["repair"] - FLOOR_MS - m["register"], overhead * 100, yes(overhead < 0.03)),
+        "| `/check`, process start to end | %s | | | | |" % ms("check"),
+        "| `/check` with 5,000 class keys and 300 data sources more (yardstick: `/check` above) | %s | %s | %.2f× |"
+        " within 1.2× | %s |" % (ms("check_crowded"), ms("check"), crowded_ratio, yes(crowded_ratio <= 1.2)),
+        "| `/repair`, process start to end (yardstick: a `regsvr32 /s` loop over the same 24 files) | %s | %s |"
+        " %.1f× faster | 5× faster | %s |" % (ms("unattended_repair"), ms("regsvr32_loop"), loop_ratio,
+                                              yes(loop_ratio >= 5)),
     ]
     lines += ["", "| Program | Size | Imported DLLs | Target | |", "|---|---|---|---|---|"]
     for name, path in sizes:
