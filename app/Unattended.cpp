@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -74,7 +73,7 @@ bool Found(const ComponentFile& entry) {
 // inventory.
 std::vector<ClassReport> WriteClassLines(ReportWriter& out, const wchar_t* keyword,
                                          const ComponentFileTable& catalogue) {
-    const std::vector<ClassReport> reports = CheckClasses(CreatedClasses(), catalogue);
+    std::vector<ClassReport> reports = CheckClasses(CreatedClasses(), catalogue);
     const size_t tableSize = DataAccessClasses().size();
     for (size_t index = 0; index < reports.size() && index < tableSize; ++index) {
         const ClassReport& report = reports[index];
@@ -85,14 +84,16 @@ std::vector<ClassReport> WriteClassLines(ReportWriter& out, const wchar_t* keywo
 }
 
 bool TableBroken(const std::vector<ClassReport>& reports) {
-    const std::vector<ClassReport> table(reports.begin(),
-                                         reports.begin() + std::min(reports.size(), DataAccessClasses().size()));
-    return AnyBroken(table);
+    const size_t tableSize = DataAccessClasses().size();
+    for (size_t index = 0; index < reports.size() && index < tableSize; ++index) {
+        if (IsBroken(reports[index])) return true;
+    }
+    return false;
 }
 
 // kind, view, name, file, state, code, reason: one line per item and view.
 Inventory WriteInventoryLines(ReportWriter& out, const std::vector<ClassReport>& created) {
-    const Inventory inventory = ReadInventory(created);
+    Inventory inventory = ReadInventory(created);
     for (const InventoryItem& item : inventory.items) {
         out.WriteLine(Line(
             {ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code, item.reason}));

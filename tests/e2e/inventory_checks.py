@@ -1,7 +1,8 @@
 """What 32-bit and 64-bit programs can use on 64-bit Windows, as /check reads
 it from both registry views, and the one program that fails, read from its
 headers. Stand-ins of both machines are registered in chosen views; the test
-runs the shipped program of either bitness in a 64-bit prefix."""
+runs the shipped program of either bitness in a 64-bit prefix, in English (the
+texts it compares come from the string table that both languages share)."""
 
 import os
 import shutil
@@ -208,6 +209,10 @@ class InventoryChecks:
         # The program that fails, from its headers: PE32+, PE32, and .NET's flags.
         runs_as = {"native64.exe": "64", "plain32.exe": "32", "anycpu.exe": "64", "x86only.exe": "32",
                    "prefer32.exe": "32"}
+        if e2e.ARCH == "x86":
+            # The headers are read alike by both programs; emulated, one of each bitness is enough.
+            runs_as = {name: bits for name, bits in runs_as.items() if name in ("native64.exe", "anycpu.exe",
+                                                                                  "x86only.exe")}
         for name, bits in runs_as.items():
             path = "C:\\apps\\" + name
             code, lines = self.check_lines(prefix, "/program:" + path)
