@@ -41,10 +41,6 @@ std::wstring Code(unsigned long code) {
     return FailureCode({RegistrationOutcome::Kind::EntryPointFailed, code});
 }
 
-std::wstring Bits(RegistryView view) {
-    return ViewBits(view);
-}
-
 // A class's key in one view, as COM merges the user's classes over the machine's.
 ViewKey ClassesKey(const std::wstring& path, RegistryView view) {
     ViewKey user(HKEY_CURRENT_USER, std::wstring(kClasses) + L"\\" + path, view);
@@ -89,7 +85,7 @@ void Judge(InventoryItem& item, const FileVerdict& verdict, const wchar_t* good,
         item.state = L"wrong-bitness";
         item.code = Code(ERROR_BAD_EXE_FORMAT);
         item.reason =
-            FormatPlaceholders(LoadMessage(msg::FileOfOtherBitness), {Bits(verdict.fileBits), Bits(item.view)});
+            FormatPlaceholders(LoadMessage(msg::FileOfOtherBitness), {ViewBits(verdict.fileBits), ViewBits(item.view)});
     } else {
         item.state = good;
         item.reason = goodReason;
@@ -130,18 +126,17 @@ InventoryItem ReadNamedClass(const std::wstring& progId, RegistryView view) {
     item.kind = ItemKind::Provider;
     item.view = view;
     item.name = progId;
-    item.named = true;
     std::wstring clsid;
     const ClassFound found = ProgIdClass(progId, view, clsid) ? FindClass(clsid, view) : ClassFound{};
     if (!found.hasServer) {
         item.state = L"not-registered";
         item.code = Code(clsid.empty() ? static_cast<unsigned long>(CO_E_CLASSSTRING)
                                        : static_cast<unsigned long>(REGDB_E_CLASSNOTREG));
-        item.reason = FormatPlaceholders(LoadMessage(msg::NotRegisteredForBits), {Bits(view)});
+        item.reason = FormatPlaceholders(LoadMessage(msg::NotRegisteredForBits), {ViewBits(view)});
         return item;
     }
     Judge(item, Examine(found.server, view), L"registered",
-          FormatPlaceholders(LoadMessage(msg::RegisteredReadOnly), {Bits(view)}));
+          FormatPlaceholders(LoadMessage(msg::RegisteredReadOnly), {ViewBits(view)}));
     return item;
 }
 
@@ -150,8 +145,6 @@ InventoryItem CreatedItem(const ClassReport& report) {
     item.kind = ItemKind::Provider;
     item.view = OwnView();
     item.name = report.dataClass.progId;
-    item.named = true;
-    item.created = true;
     item.file = report.outcome.path;
     item.state = ClassKeyword(report.outcome.state);
     item.code = ClassCode(report);
@@ -178,7 +171,7 @@ void AddOtherProviders(Inventory& inventory, RegistryView view, const std::set<s
             item.name = progId;
             provider.Text(L"", item.note);
             Judge(item, Examine(server, view), L"registered",
-                  FormatPlaceholders(LoadMessage(msg::RegisteredReadOnly), {Bits(view)}));
+                  FormatPlaceholders(LoadMessage(msg::RegisteredReadOnly), {ViewBits(view)}));
             inventory.items.push_back(item);
             // A version-independent name whose current version leads elsewhere
             // makes programs that use it fail.
@@ -279,7 +272,8 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                 if (found == installed.end() || found->second.state != L"present") {
                     item.state = L"driver-missing";
                     item.code = Code(ERROR_MOD_NOT_FOUND);
-                    item.reason = FormatPlaceholders(LoadMessage(msg::DriverNotInstalled), {driverName, Bits(view)});
+                    item.reason =
+                        FormatPlaceholders(LoadMessage(msg::DriverNotInstalled), {driverName, ViewBits(view)});
                     item.fault = !anyView;
                 } else {
                     item.file = found->second.file;

@@ -113,19 +113,19 @@ const wchar_t* ViewBits(RegistryView view) {
 }
 
 ViewKey::ViewKey(HKEY root, const std::wstring& path, RegistryView view) : view_(view) {
-    // Windows without WoW64 knows no views and takes the flags as errors on
-    // its oldest releases.
-    const REGSAM flag = !IsWindows64() ? 0 : view == RegistryView::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | flag, &opened) == ERROR_SUCCESS) key_.reset(opened);
+    Open(root, path);
 }
 
 ViewKey::ViewKey(const ViewKey& parent, const std::wstring& path) : view_(parent.view_) {
-    if (!parent) return;
+    if (parent) Open(parent.key_.get(), path);
+}
+
+void ViewKey::Open(HKEY parent, const std::wstring& path) {
+    // Windows without WoW64 knows no views and takes the flags as errors on
+    // its oldest releases.
     const REGSAM flag = !IsWindows64() ? 0 : view_ == RegistryView::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     HKEY opened = nullptr;
-    if (::RegOpenKeyExW(parent.key_.get(), path.c_str(), 0, KEY_READ | flag, &opened) == ERROR_SUCCESS)
-        key_.reset(opened);
+    if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | flag, &opened) == ERROR_SUCCESS) key_.reset(opened);
 }
 
 std::vector<std::wstring> ViewKey::SubkeyNames() const {

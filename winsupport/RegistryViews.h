@@ -38,6 +38,8 @@ public:
     RegistryView View() const noexcept { return view_; }
 
 private:
+    void Open(HKEY parent, const std::wstring& path);
+
     UniqueHkey key_;
     RegistryView view_ = RegistryView::Bits32;
 };
