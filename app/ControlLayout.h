@@ -55,6 +55,8 @@ enum ControlId : int {
     lvwMDACFiles,
     Label3,
     lblRepairUrl,
+    // on the button bar while the file version page is in front
+    cmdWhichPrograms,
     // final page
     lblHeader4,
     Label14,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/frmMain.h"
+#include "app/InventoryWindow.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/modAPI.h"
@@ -73,4 +74,13 @@ void frmMain::FillFileVersionList() {
 
 void frmMain::OnFileListColumnClick(int column) {
     fileList_.SortBy(column);
+}
+
+void frmMain::OnWhichProgramsClick() {
+    // A shortcut the user picks is read through the shell.
+    StartOle();
+    frmInventory inventory(window_, controls_.Resolution(), ComponentFiles);
+    inventory.ShowModal();
+    HWND button = Control(cmdWhichPrograms);
+    if (button != nullptr && ::IsWindowVisible(button)) ::SetFocus(button);
 }

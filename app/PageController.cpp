@@ -166,6 +166,7 @@ void frmMain::ShowPage(ControlId panel) {
         if (other != panel) ::ShowWindow(otherPage, SW_HIDE);
     }
     ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    controls_.SetVisible(cmdWhichPrograms, panel == pic4);
 }
 
 void frmMain::Unload() {

@@ -16,17 +16,6 @@ HINSTANCE ProgramInstance() {
     return ::GetModuleHandleA(nullptr);
 }
 
-LOGFONTA DesignFont(FontRole role, int dpiY) {
-    LOGFONTA font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfWeight = role == FontRole::Bold || role == FontRole::Title ? FW_BOLD : FW_NORMAL;
-    const int hundredthsOfPoint = role == FontRole::Title ? 1200 : role == FontRole::Small ? 675 : 825;
-    font.lfHeight = -::MulDiv(hundredthsOfPoint, dpiY, 7200);
-    std::strncpy(font.lfFaceName, role == FontRole::Title ? "Arial" : "Tahoma", LF_FACESIZE - 1);
-    return font;
-}
-
 DWORD StyleOf(const ControlLayout& layout, DWORD& exStyle, const char*& className, const char* panelClass) {
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     if (layout.visible) style |= WS_VISIBLE;
@@ -70,6 +59,26 @@ DWORD StyleOf(const ControlLayout& layout, DWORD& exStyle, const char*& classNam
 
 }  // namespace
 
+LOGFONTA DesignFont(FontRole role, int dpiY) {
+    LOGFONTA font{};
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfWeight = role == FontRole::Bold || role == FontRole::Title ? FW_BOLD : FW_NORMAL;
+    const int hundredthsOfPoint = role == FontRole::Title ? 1200 : role == FontRole::Small ? 675 : 825;
+    font.lfHeight = -::MulDiv(hundredthsOfPoint, dpiY, 7200);
+    std::strncpy(font.lfFaceName, role == FontRole::Title ? "Arial" : "Tahoma", LF_FACESIZE - 1);
+    return font;
+}
+
+int ListImageSizeFor(int dpi) {
+    if (dpi <= 120) return 16;
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const auto forDpi = LoadedSystemFunction<MetricsForDpi>(L"user32.dll", "GetSystemMetricsForDpi");
+    const int size =
+        forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpi)) : ::GetSystemMetrics(SM_CXSMICON);
+    return size > 0 ? size : ::MulDiv(16, dpi, 96);
+}
+
 void WizardControls::Attach(HWND window, const char* panelClass, void* panelParam, PageLoader loader) {
     window_ = window;
     panelClass_ = panelClass;
@@ -86,15 +95,6 @@ void WizardControls::ReadScreenResolution() {
         dpiX_ = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
         dpiY_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
-}
-
-int WizardControls::ListImageSize() const {
-    if (KeepsDrawnSizes()) return 16;
-    using MetricsForDpi = int(WINAPI*)(int, UINT);
-    const auto forDpi = LoadedSystemFunction<MetricsForDpi>(L"user32.dll", "GetSystemMetricsForDpi");
-    const int size =
-        forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpiX_)) : ::GetSystemMetrics(SM_CXSMICON);
-    return size > 0 ? size : ::MulDiv(16, dpiX_, 96);
 }
 
 void WizardControls::Forget() noexcept {

@@ -14,6 +14,11 @@
 #include "app/ControlLayout.h"
 #include "winsupport/Handles.h"
 
+// The design's font of a role at a resolution.
+LOGFONTA DesignFont(FontRole role, int dpiY);
+// The file list's images at a resolution: the system's small icons from 144 dpi on.
+int ListImageSizeFor(int dpi);
+
 class WizardControls {
 public:
     // Runs once for each page right after its controls are made.
@@ -65,8 +70,7 @@ public:
     // Up to 120 dpi pictures and icons keep the pixel sizes they are drawn
     // at; from 144 dpi on they fill the frames the layout gives them.
     bool KeepsDrawnSizes() const noexcept { return dpiY_ <= 120; }
-    // The file list's images: the system's small icons from 144 dpi on.
-    int ListImageSize() const;
+    int ListImageSize() const { return ListImageSizeFor(dpiX_); }
 
 private:
     bool MakeOn(ControlId parent);

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 #include "app/WindowResolution.h"
+#include "app/InventoryWindow.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -368,6 +369,9 @@ void frmMain::OnCommand(int id, int code) {
             break;
         case cmdAbbrechen:
             PressCancel();
+            break;
+        case cmdWhichPrograms:
+            if (::IsWindowVisible(Control(cmdWhichPrograms))) OnWhichProgramsClick();
             break;
         case cmdRepairMDAC:
             if (::IsWindowVisible(Control(cmdRepairMDAC)) && ::IsWindowEnabled(Control(cmdRepairMDAC))) {

@@ -75,6 +75,9 @@ public:
 
     // File version list
     void OnFileListColumnClick(int column);
+    // Opens the window of what 32-bit and 64-bit programs can use, and
+    // returns when the user has closed it.
+    void OnWhichProgramsClick();
 
     // Shared state of the wizard.
     std::int32_t WizardStep = 0;

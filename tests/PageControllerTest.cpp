@@ -169,6 +169,7 @@ TEST_F(PageController, FurtherProblemsLeadToTheFileVersionPage) {
     Click(cmdWeiter);
     ExpectPage(4, pic4);
     ExpectButtons(true, false, true);
+    EXPECT_TRUE(::IsWindowVisible(C(cmdWhichPrograms))) << "the file page's own button";
     const bool xp = harness::Profile() == "xp";
     const std::wstring expectedUrl =
         xp ? Localized(L"/en/download/mdac_xp_sp2.html", L"/de/download/mdac_xp_sp2.html")
@@ -186,11 +187,13 @@ TEST_F(PageController, FurtherProblemsLeadToTheFileVersionPage) {
     Click(cmdZurück);
     ExpectPage(3, pic3);
     ExpectButtons(true, true, true);
+    EXPECT_FALSE(::IsWindowVisible(C(cmdWhichPrograms)));
     Click(cmdWeiter);
     ExpectPage(4, pic4);
     Click(cmdAbbrechen);
     ExpectPage(5, pic5);
     ExpectButtons(false, false, true);
+    EXPECT_FALSE(::IsWindowVisible(C(cmdWhichPrograms)));
     EXPECT_TRUE(form->IsLoaded());
 }
 

@@ -172,6 +172,23 @@ TEST_F(MainWindow, ButtonBarPlacesDefaultAndCancelButtons) {
     }
     EXPECT_EQ(::GetWindowLongW(C(cmdWeiter), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     EXPECT_EQ(::GetDlgCtrlID(C(cmdAbbrechen)), IDCANCEL);
+    // The file version page's button on the bar's left: clear of Back, hidden
+    // until that page, its caption uncut at every resolution and in both languages.
+    const HWND which = C(cmdWhichPrograms);
+    const RECT whichRect = harness::RectInParent(which);
+    EXPECT_LT(whichRect.right, harness::RectInParent(C(cmdZurück)).left);
+    EXPECT_EQ(whichRect.top, PxY(4404));
+    EXPECT_FALSE(::IsWindowVisible(which));
+    EXPECT_EQ(WindowText(which),
+              Localized(L"Which programs can use what...", L"Welche Programme was nutzen k\u00f6nnen..."));
+    {
+        WindowDC dc(which);
+        SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(which, WM_GETFONT, 0, 0)));
+        const std::wstring text = WindowText(which);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        EXPECT_LE(extent.cx + 2 * PxX(120), whichRect.right - whichRect.left) << "room for the caption";
+    }
     // Tab order Back, Next, Cancel (Back is skipped while disabled).
     ::EnableWindow(C(cmdZurück), TRUE);
     EXPECT_EQ(::GetNextDlgTabItem(form->hwnd(), C(cmdZurück), FALSE), C(cmdWeiter));

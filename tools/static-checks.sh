@@ -4,6 +4,12 @@
 # build compiles it with (its compile_commands.json; a source built several
 # ways is read each way), against the same compiler's C++ headers; the fuzz
 # targets, built for this machine, against its own.
+# clang-tidy's findings for a Windows source are kept, as ccache keeps
+# objects, under a key made of everything they follow from: clang-tidy's
+# version, .clang-tidy, the source's compile commands and the contents of
+# every file its build read (the compiler's dependency list). A source whose
+# key is kept is not read again; the cache is $MDAC_REPAIR_CACHE, by default
+# ~/.cache/mdac-repair, and keeps what was used in the last 30 days.
 #   tools/static-checks.sh [build dir]    default: build/x64
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +45,9 @@ for entry in json.load(open(database)):
         kept.append(entry)
         print(os.path.relpath(path, root))
 json.dump(kept, open(os.path.join(out, "compile_commands.json"), "w"))' "$DATABASE" "$ROOT" "$WORK" | sort -u)
+CACHE=${MDAC_REPAIR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mdac-repair}/clang-tidy
+mkdir -p "$CACHE"
+find "$CACHE" -type f -mtime +30 -delete 2>/dev/null || true
 # A tracked source that no build compiles would escape unread.
 UNBUILT=$(git ls-files '*.cpp' | grep -v '^tests/fuzz/' | grep -v -x -F "$BUILT" || true)
 if [ -n "$UNBUILT" ]; then
@@ -64,16 +73,66 @@ EXTRA="$EXTRA --extra-arg=-Wno-ignored-optimization-argument --extra-arg=-Wno-er
 # The fuzz targets are built for this machine, not for Windows.
 HOST_FLAGS="-std=c++17 -I$ROOT"
 export WORK EXTRA HOST_FLAGS
+# Each Windows source's key: a source without one (no dependency list) is
+# always read.
+python3 - "$WORK/compile_commands.json" "$ROOT" "$EXTRA" "$(clang-tidy --version)" >"$WORK/keys" <<'KEYS'
+import hashlib, json, os, shlex, sys
+database, root, extra, version = sys.argv[1:5]
+contents = {}
+def digest(path):
+    if path not in contents:
+        try:
+            with open(path, "rb") as file:
+                contents[path] = hashlib.sha256(file.read()).hexdigest()
+        except OSError:
+            contents[path] = "absent"
+    return contents[path]
+by_file = {}
+for entry in json.load(open(database)):
+    by_file.setdefault(os.path.relpath(os.path.realpath(os.path.join(entry["directory"], entry["file"])), root),
+                       []).append(entry)
+config = digest(os.path.join(root, ".clang-tidy"))
+for source, entries in sorted(by_file.items()):
+    key = hashlib.sha256("\0".join([version, config, extra, source]).encode())
+    for entry in entries:
+        arguments = entry.get("arguments") or shlex.split(entry["command"])
+        key.update("\0".join(arguments).encode())
+        output = arguments[arguments.index("-o") + 1] if "-o" in arguments else None
+        depfile = os.path.join(entry["directory"], output + ".d") if output else None
+        if depfile is None or not os.path.exists(depfile):
+            key = None
+            break
+        with open(depfile) as file:
+            listed = file.read().replace("\\\n", " ").split(":", 1)[-1].split()
+        for part in arguments:
+            if part.startswith("@"):
+                listed.append(os.path.join(entry["directory"], part[1:]))
+        for path in sorted(set(listed)):
+            path = os.path.join(entry["directory"], path)
+            key.update((path + "=" + digest(path) + "\0").encode())
+    print(source, key.hexdigest() if key else "-")
+KEYS
+export CACHE
 # One clang-tidy per file, as many at a time as there are cores.
 {
-    echo "$BUILT" | sed 's/^/windows /'
-    git ls-files 'tests/fuzz/*.cpp' | sed 's/^/host /'
+    sed 's/^/windows /' "$WORK/keys"
+    git ls-files 'tests/fuzz/*.cpp' | sed 's/$/ -/; s/^/host /'
 } | xargs -P "$(nproc)" -L 1 sh -c '
-    if [ "$0" = host ]; then
-        clang-tidy --quiet "$1" -- $HOST_FLAGS
+    if [ "$2" != - ] && [ -f "$CACHE/$2" ]; then
+        touch "$CACHE/$2"
+        cat "$CACHE/$2"
+    elif [ "$0" = host ]; then
+        clang-tidy --quiet "$1" -- $HOST_FLAGS 2>&1 | grep -v "warnings generated" || true
     else
-        clang-tidy --quiet -p "$WORK" $EXTRA "$1"
-    fi 2>&1 | grep -v "warnings generated" || true' >"$ROOT/build/clang-tidy.log"
+        clang-tidy --quiet -p "$WORK" $EXTRA "$1" >"$WORK/$2.out" 2>&1
+        status=$?
+        grep -v "warnings generated" "$WORK/$2.out" >"$WORK/$2.kept" || true
+        cat "$WORK/$2.kept"
+        # Kept only when clang-tidy itself ran to its end.
+        if [ "$status" -eq 0 ] || grep -q -E "(warning|error):" "$WORK/$2.kept"; then
+            mv "$WORK/$2.kept" "$CACHE/$2"
+        fi
+    fi' >"$ROOT/build/clang-tidy.log"
 if grep -q -E "(warning|error):" "$ROOT/build/clang-tidy.log"; then
     cat "$ROOT/build/clang-tidy.log"
     exit 1

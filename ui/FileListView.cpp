@@ -8,31 +8,27 @@
 #include <vector>
 
 #include "winsupport/ScaledImages.h"
-#include "winsupport/TextCodec.h"
 
 namespace {
 
-constexpr int kMatchingImage = 0;
-constexpr int kMismatchImage = 1;
-
-std::string ItemText(HWND list, int item, int column) {
-    char buffer[1024] = {};
-    LVITEMA request{};
+std::wstring ItemText(HWND list, int item, int column) {
+    wchar_t buffer[1024] = {};
+    LVITEMW request{};
     request.iSubItem = column;
     request.pszText = buffer;
     request.cchTextMax = static_cast<int>(std::size(buffer));
-    ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&request));
+    ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&request));
     return buffer;
 }
 
 // Compares two rows by the sort column's texts, read before the sort began:
 // the control moves its rows while it sorts, so it cannot be asked then.
 int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM sortTexts) {
-    const auto& texts = *reinterpret_cast<const std::vector<std::string>*>(sortTexts);
+    const auto& texts = *reinterpret_cast<const std::vector<std::wstring>*>(sortTexts);
     const auto a = static_cast<size_t>(first);
     const auto b = static_cast<size_t>(second);
     if (a >= texts.size() || b >= texts.size()) return 0;
-    const int order = ::lstrcmpiA(texts[a].c_str(), texts[b].c_str());
+    const int order = ::lstrcmpiW(texts[a].c_str(), texts[b].c_str());
     if (order != 0) return order;
     return a < b ? -1 : (a > b ? 1 : 0);  // equal texts keep their order
 }
@@ -61,13 +57,13 @@ void FileListView::Prepare(HWND list, const std::vector<FileListColumn>& columns
     if (list_ == nullptr) return;
     int index = 0;
     for (const FileListColumn& column : columns) {
-        std::string text = ToAnsi(column.caption);
-        LVCOLUMNA header{};
+        std::wstring text = column.caption;
+        LVCOLUMNW header{};
         header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         header.pszText = text.data();
         header.cx = column.widthPixels;
         header.iSubItem = index;
-        ::SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&header));
+        ::SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&header));
         ++index;
     }
     SetImages(imageStripResource, imageSize);
@@ -95,26 +91,34 @@ void FileListView::Rescale(const std::vector<int>& columnWidths, int imageStripR
 }
 
 void FileListView::Fill(const std::vector<FileListRow>& rows) {
+    std::vector<ListRow> cells;
+    cells.reserve(rows.size());
+    for (const FileListRow& row : rows)
+        cells.push_back({{row.name, row.version, row.path}, row.matching ? kMatchingImage : kMismatchImage});
+    Fill(cells);
+}
+
+void FileListView::Fill(const std::vector<ListRow>& rows) {
     if (list_ == nullptr) return;
     ListUpdate update(list_);
-    ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     int next = 0;
-    for (const FileListRow& row : rows) {
-        std::string name = ToAnsi(row.name);
-        LVITEMA item{};
+    for (const ListRow& row : rows) {
+        if (row.cells.empty()) continue;
+        std::wstring first = row.cells.front();
+        LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = next;
-        item.pszText = name.data();
-        item.iImage = row.matching ? kMatchingImage : kMismatchImage;
-        const auto index = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        item.pszText = first.data();
+        item.iImage = row.image >= 0 ? row.image : I_IMAGENONE;
+        const auto index = static_cast<int>(::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         if (index < 0) continue;
-        const std::wstring* columns[] = {&row.version, &row.path};
-        for (int column = 1; column <= 2; ++column) {
-            std::string text = ToAnsi(*columns[column - 1]);
-            LVITEMA sub{};
-            sub.iSubItem = column;
+        for (size_t column = 1; column < row.cells.size(); ++column) {
+            std::wstring text = row.cells[column];
+            LVITEMW sub{};
+            sub.iSubItem = static_cast<int>(column);
             sub.pszText = text.data();
-            ::SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
+            ::SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
         }
         ++next;
     }
@@ -131,16 +135,16 @@ void FileListView::Sort() {
     if (list_ == nullptr) return;
     ListUpdate update(list_);
     const auto count = static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    std::vector<std::string> texts;
+    std::vector<std::wstring> texts;
     texts.reserve(static_cast<size_t>(count > 0 ? count : 0));
     for (int item = 0; item < count; ++item) {
         texts.push_back(ItemText(list_, item, sortColumn_));
         // Each row carries its place in the text table to the comparison.
-        LVITEMA tag{};
+        LVITEMW tag{};
         tag.mask = LVIF_PARAM;
         tag.iItem = item;
         tag.lParam = item;
-        ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tag));
+        ::SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tag));
     }
     ::SendMessageA(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&texts), reinterpret_cast<LPARAM>(&CompareByColumn));
 }

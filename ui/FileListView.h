@@ -1,6 +1,6 @@
 #pragma once
 // A report-style list of files: one row per file with an icon that says
-// whether it matches, its version and its path. It owns its image list and
+// whether it matches, its version and its path; or of any rows of texts. It owns its image list and
 // keeps its sort column across refills.
 
 #include <windows.h>
@@ -15,6 +15,12 @@ struct FileListRow {
     std::wstring version;
     std::wstring path;
     bool matching = false;  // the check mark, otherwise the warning sign
+};
+
+// A row of any report list: its cells' texts and its image (kNoImage for none).
+struct ListRow {
+    std::vector<std::wstring> cells;
+    int image = -1;
 };
 
 struct FileListColumn {
@@ -36,6 +42,9 @@ public:
     void Rescale(const std::vector<int>& columnWidths, int imageStripResource, int imageSize);
     // Replaces the rows, in the given order unless a column has been clicked.
     void Fill(const std::vector<FileListRow>& rows);
+    void Fill(const std::vector<ListRow>& rows);
+    static constexpr int kMatchingImage = 0;
+    static constexpr int kMismatchImage = 1;
     // Sorts by a column, always ascending, and keeps that order for later fills.
     void SortBy(int column);
 

@@ -56,6 +56,7 @@ using UniqueWindow = UniqueHandle<NullHandleTraits<HWND, &::DestroyWindow>>;
 using UniqueKernelHandle = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using UniqueImageList = UniqueHandle<NullHandleTraits<HIMAGELIST, &::ImageList_Destroy>>;
 using UniqueMemoryDC = UniqueHandle<NullHandleTraits<HDC, &::DeleteDC>>;
+using UniqueGlobal = UniqueHandle<NullHandleTraits<HGLOBAL, &::GlobalFree>>;
 // What CommandLineToArgvW returns: one block for the pointers and the texts.
 using UniqueArgumentList = UniqueHandle<NullHandleTraits<LPWSTR*, &::LocalFree>>;
 

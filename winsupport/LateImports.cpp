@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class Library { Ole, Automation, Shell, ShellLight };
+enum class Library { Ole, Automation, Shell, ShellLight, Dialogs };
 
 // Kept to the end of the process, as an imported DLL is: OLE must not unload
 // while it is initialised, nor the shell under threads it started.
@@ -38,6 +38,10 @@ HMODULE Loaded(Library library) {
         case Library::ShellLight: {
             static const UniqueModule light = Pinned(L"shlwapi.dll");
             return light.get();
+        }
+        case Library::Dialogs: {
+            static const UniqueModule dialogs = Pinned(L"comdlg32.dll");
+            return dialogs.get();
         }
     }
     return nullptr;
@@ -186,6 +190,14 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
 HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out, DWORD* size) {
     const auto function = Find<decltype(&::AssocQueryStringW)>(Library::ShellLight, "AssocQueryStringW");
     return function ? function(flags, what, association, extra, out, size) : kNotFound;
+}
+
+// comdlg32
+BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
+    const auto function = Find<decltype(&::GetOpenFileNameW)>(Library::Dialogs, "GetOpenFileNameW");
+    if (function) return function(request);
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
 }
 
 }  // namespace late

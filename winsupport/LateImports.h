@@ -1,5 +1,6 @@
 #pragma once
-// OLE, OLE Automation and the shell (with its light API), called through these instead of being
+// OLE, OLE Automation, the shell (with its light API) and the common
+// dialogs, called through these instead of being
 // imported: the welcome page needs none of them, and each DLL then loads
 // from the system directory when one of its functions is first called, and
 // stays loaded. Where a function cannot be found, each answers as the
@@ -10,6 +11,7 @@
 #include <oleauto.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <commdlg.h>
 
 #include <string>
 #include <vector>
@@ -47,5 +49,8 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 // shlwapi
 HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCWSTR extra, LPWSTR out, DWORD* size);
+
+// comdlg32
+BOOL GetOpenFileNameW(OPENFILENAMEW* request);
 
 }  // namespace late

@@ -21,6 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_files  # noqa: E402
 import wizard_e2e as e2e  # noqa: E402
 from command_line_checks import CommandLineChecks, result_lines  # noqa: E402
 from inventory_checks import InventoryChecks  # noqa: E402
@@ -71,9 +72,9 @@ COMMON_FILES = r"C:\Program Files\Common Files"
 SYSTEM = r"C:\windows\system32"
 
 
-def px(twips):
-    """Twips to pixels at 96 dpi, rounded as MulDiv rounds."""
-    return (twips * 96 + 720) // 1440
+def px(twips, dpi=96):
+    """Twips to pixels, rounded as MulDiv rounds."""
+    return (twips * dpi + 720) // 1440
 
 
 # ---- the scenarios ---------------------------------------------------------------------
@@ -91,6 +92,10 @@ SCENARIOS = {
                         missing={"MSADOX.DLL", "MSADCE.DLL", "MSDAPS.DLL", "MSDAER.DLL"},
                         unversioned={"MSDATT.DLL"}, older={"MSADOR15.DLL": "2.80.1022.0"}),
 }
+# The same on a screen of 200 %.
+SCENARIOS["missing-hidpi"] = Scenario("missing-hidpi", mdac="2.81.1117.0", jet="4.0.8618.0", components="2.81.1117.0",
+                                      missing=SCENARIOS["missing"].missing, unversioned={"MSDATT.DLL"},
+                                      older={"MSADOR15.DLL": "2.80.1022.0"}, dpi=192)
 
 # What a new Wine prefix holds of the components: Wine's own builds of four of
 # them, of which only oledb32 carries a version.
@@ -107,6 +112,7 @@ class Walks(unittest.TestCase):
     kind = None  # the prefix's architecture: the one under test
     common_files = COMMON_FILES  # as the program under test sees it
     cli_scenario = SCENARIOS["missing"]
+    file_page_scenario = "missing"  # the walk that reaches the file page
 
     @classmethod
     def setUpClass(cls):
@@ -262,14 +268,15 @@ class Walks(unittest.TestCase):
         self.assertEqual(state.visible("lblDownloadMDAC"), link is not None)
         self.assertEqual(state.visible("lblVersionsContinue"), link is None)
         page_top = state.rect("pic2")[1]
+        dpi = scenario.dpi or 96
         if link is None:
             self.assertEqual(state.text("lblVersionsContinue"), self.msg(146))
             # The gap of the missing link is closed.
-            self.assertEqual(state.rect("lblJetVerHeader")[1] - page_top, px(2405))
-            self.assertEqual(state.rect("lblJetVerDescr")[1] - page_top, px(2735))
+            self.assertEqual(state.rect("lblJetVerHeader")[1] - page_top, px(2405, dpi))
+            self.assertEqual(state.rect("lblJetVerDescr")[1] - page_top, px(2735, dpi))
         else:
             self.assertEqual(state.text("lblDownloadMDAC"), link)
-            expected_top = px(3860) if not jet_latest else px(2115)
+            expected_top = px(3860, dpi) if not jet_latest else px(2115, dpi)
             self.assertEqual(state.rect("lblDownloadMDAC")[1] - page_top, expected_top)
         self.assertButtons(state, True, True, True, self.word("close"))
         return link
@@ -390,6 +397,100 @@ class Walks(unittest.TestCase):
         self.assertEqual(state.text("lblRepairUrl"), self.url(url_number))
         self.assertButtons(state, True, False, True, self.word("close"))
 
+    def check_inventory_window(self, wizard):
+        """The file page's window of what programs can use: opened by keyboard
+        and by click, modal, read while it answers, faults first, a program
+        picked in the Open dialog and answered for, the report copied as the
+        list shows it, closed by Esc and by its button."""
+        state = wizard.snapshot()
+        self.assertEqual(state.text("cmdWhichPrograms"), self.msg(192))
+        left_of_back = state.rect("cmdWhichPrograms")[2] < state.rect("cmdZur\u00fcck")[0]
+        self.assertTrue(left_of_back, "the button clear of Back")
+        # By keyboard: Tab goes from the file list to the button; Enter opens.
+        wizard.click("lvwMDACFiles")
+        wizard.wait_for(lambda s: s.focus == "lvwMDACFiles", 3, "the focus on the file list")
+        wizard.key("Tab")
+        wizard.wait_for(lambda s: s.focus == "cmdWhichPrograms", 3, "the focus on the button")
+        wizard.key("Return")
+        shown = wizard.wait_inventory(lambda s: s.present and s.window.get("visible") == "1")
+        self.assertEqual(shown.window["title"], self.msg(193))
+        self.assertEqual(wizard.snapshot().window["enabled"], "0", "the wizard waits for the window")
+        if shown.text("lblInventoryStatus") == self.msg(200):
+            # Caught while reading: the list answered the inspector's messages meanwhile.
+            self.assertFalse(shown.enabled("cmdCheckProgram"))
+            self.assertFalse(shown.enabled("cmdCopyReport"))
+            self.assertEqual(shown.columns, [self.msg(n) for n in (194, 195, 196, 197)])
+        read = wizard.wait_inventory(lambda s: s.enabled("cmdCopyReport"), 60, "the inventory read")
+        self.assertEqual(read.focus, "lvwInventory")
+        self.assertEqual(read.text("lblInventoryStatus"), "")
+        self.assertEqual(read.text("lblInventoryAnswer"), self.msg(201))
+        self.assertEqual(read.columns, [self.msg(n) for n in (194, 195, 196, 197)])
+        self.assertLaidOut(read)
+        # Faults first, with the warning sign; each state in words.
+        images = [image for image, _ in read.rows]
+        self.assertEqual(images, sorted(images, key=lambda image: image != 1), "faults first")
+        rows = {cells[0]: cells for _, cells in read.rows}
+        other = self.msg(221) if e2e.ARCH == "x64" else self.msg(223)
+        self.assertEqual(read.rows[0], (1, ["Broken Test Engine", self.msg(213), other, rows["Broken Test Engine"][3]]))
+        self.assertIn(r"C:\gone\broken.dll", rows["Broken Test Engine"][3])
+        own = 2 if e2e.ARCH == "x64" else 1
+        self.assertEqual(rows["ADODB.Connection"][own], self.msg(210))
+
+        # A program picked as a user picks it: typed into the Open dialog.
+        wizard.click_at(*read.centre("cmdCheckProgram"))
+        dialog = wizard.wait_for(lambda s: any(p.get("class") == "#32770" for p in s.popups), 10,
+                                 "the Open dialog").popups
+        dialog = [popup for popup in dialog if popup.get("class") == "#32770"][0]
+        wizard.key_in(e2e._rect(dialog["rect"]))
+        wizard.display.xdotool("type", "--delay", "20", r"C:\orders.exe")
+        wizard.display.key("Return")
+        bits = "64" if e2e.ARCH == "x64" else "32"
+        answered = wizard.wait_inventory(lambda s: s.text("lblInventoryAnswer").startswith("C:\\orders.exe"), 10,
+                                         "the program's answer")
+        answer = answered.text("lblInventoryAnswer")
+        self.assertTrue(answer.startswith("C:\\orders.exe: " + self.fmt(191, bits)), answer)
+        jet = {cells[0]: cells for _, cells in answered.rows}["Microsoft.Jet.OLEDB.4.0"]
+        can = jet[own] == self.msg(210)
+        self.assertTrue(jet[3].startswith(self.msg(224 if can else 225)), jet)
+        self.assertIn("Microsoft.Jet.OLEDB.4.0", answer)
+        self.assertLaidOut(answered)
+
+        # Copy: the report as the window shows it.
+        wizard.click_at(*answered.centre("cmdCopyReport"))
+        wizard.wait_inventory(lambda s: s.text("lblInventoryStatus") == self.msg(202), 5, "the report copied")
+        lines = wizard.inspector.clipboard().split("\r\n")
+        captions = [self.msg(n) for n in (194, 195, 196, 197)]
+        self.assertEqual(lines[:5], [self.msg(193), "", answer, "", "\t".join(captions)])
+        self.assertEqual(lines[5:], ["\t".join(cells) for _, cells in answered.rows] + [""])
+
+        # Esc closes; the wizard is usable again, the focus back on the button.
+        wizard.key_in(answered.window["rect"], "Escape")
+        wizard.wait_inventory(lambda s: not s.present, 10, "the window closed")
+        back = wizard.wait_for(lambda s: s.focus == "cmdWhichPrograms", 5, "the focus back on the button")
+        self.assertEqual(back.window["enabled"], "1")
+        self.assertEqual(back.front, "pic4")
+
+        # By click, and closed by its own button.
+        wizard.click("cmdWhichPrograms")
+        again = wizard.wait_inventory(lambda s: s.present and s.enabled("cmdCopyReport"), 60, "the inventory again")
+        self.assertEqual(again.text("lblInventoryAnswer"), self.msg(201), "a new window asks anew")
+        wizard.click_at(*again.centre("cmdCloseInventory"))
+        wizard.wait_inventory(lambda s: not s.present, 10, "the window closed")
+        wizard.wait_for(lambda s: s.window["enabled"] == "1", 5, "the wizard enabled")
+
+    def assertLaidOut(self, state):
+        """Every control inside the window's frame, none over another."""
+        left, top, right, bottom = state.window["rect"]
+        rects = {name: control["rect"] for name, control in state.controls.items()}
+        for name, (l, t, r, b) in rects.items():
+            self.assertTrue(left <= l < r <= right and top <= t < b <= bottom, (name, rects[name], state.window))
+        names = sorted(rects)
+        for index, first in enumerate(names):
+            for second in names[index + 1:]:
+                a, b = rects[first], rects[second]
+                apart = a[2] <= b[0] or b[2] <= a[0] or a[3] <= b[1] or b[3] <= a[1]
+                self.assertTrue(apart, "%s and %s overlap" % (first, second))
+
     def check_final(self, state):
         self.assertEqual(state.front, "pic5")
         self.assertOnlyFrontPageSeen(state)
@@ -497,16 +598,26 @@ class Walks(unittest.TestCase):
         self.assertNoPageOpened(wizard.prefix)
 
     def test_still_problems_opens_the_repair_instructions(self):
-        wizard = self.walk_to_repair_page("missing")
-        self.repair(wizard, "missing")
+        scenario = self.file_page_scenario
+        prefix = self.prefix(scenario)
+        # An installable ISAM whose file is gone: a fault for a person.
+        isam = r"HKLM\SOFTWARE\%sMicrosoft\Jet\4.0\Engines\Broken Test Engine" % (
+            "Wow6432Node\\" if e2e.ARCH == "x64" else "")
+        prefix.fixture("sz", isam, "win32", r"C:\gone\broken.dll")
+        self.addCleanup(prefix.fixture, "delete", isam)
+        pe_files.write(prefix.drive_c("orders.exe"), pe_files.MACHINE_AMD64 if e2e.ARCH == "x64" else
+                       pe_files.MACHINE_I386, e2e.ARCH == "x64")
+        wizard = self.walk_to_repair_page(scenario)
+        self.repair(wizard, scenario)
         self.still_problems_to_file_page(wizard, REPAIR_INSTRUCTIONS)
+        self.check_inventory_window(wizard)
         # Back to the repair page and forward again.
         wizard.click("cmdZur\u00fcck")
         state = wizard.wait_page("pic3")
         self.assertButtons(state, True, True, True, self.word("close"))
         wizard.click("cmdWeiter")
         state = wizard.wait_page("pic4")
-        self.check_rows(wizard, SCENARIOS["missing"])
+        self.check_rows(wizard, SCENARIOS[scenario])
         wizard.click("lblRepairUrl")
         self.wait_url(wizard.prefix, self.url(REPAIR_INSTRUCTIONS))
         self.assertEqual(wizard.prefix.opened_urls(), [self.url(REPAIR_INSTRUCTIONS)])
@@ -626,6 +737,7 @@ class English(InventoryChecks, CommandLineChecks, Walks):
 
 class German(CommandLineChecks, Walks):
     language = "de"
+    file_page_scenario = "missing-hidpi"
 
     def test_a_new_prefix_repairs_without_a_box_and_lists_no_check_mark_without_a_version(self):
         # Wine's own classes are there, Jet's is not: nothing counts as broken.

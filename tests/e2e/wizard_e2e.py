@@ -439,6 +439,28 @@ class State:
         return "State(front=%s, focus=%s, popups=%s)" % (self.front, self.focus, self.popups)
 
 
+class InventoryState(State):
+    """The window of what programs can use, as the inspector read it: its
+    frame as window, its controls, focus and list."""
+
+    def __init__(self, lines):
+        super().__init__([line for line in lines if line.split(" ", 1)[0] in ("focus", "active", "control")])
+        self.columns = []
+        self.rows = []  # (image, [cells])
+        for line in lines:
+            kind, _, rest = line.partition(" ")
+            if kind == "inventory":
+                self.window = _fields(rest, "title")
+                self.present = self.window.get("present") == "1"
+                if "rect" in self.window:
+                    self.window["rect"] = _rect(self.window["rect"])
+            elif kind == "column":
+                self.columns.append(_fields(rest.partition(" ")[2], "text")["text"])
+            elif kind == "row":
+                image, *cells = rest.split("\t")
+                self.rows.append((int(image.split("=")[1]), [unescape(cell) for cell in cells]))
+
+
 class Inspector:
     """The window inspector, running in the prefix and answering commands."""
 
@@ -477,6 +499,15 @@ class Inspector:
             elif line.startswith("column "):
                 columns.append(_fields(line.partition(" ")[2].partition(" ")[2], "text")["text"])
         return rows, columns
+
+    def inventory(self):
+        return InventoryState(self.ask("inventory"))
+
+    def clipboard(self):
+        for line in self.ask("clipboard"):
+            if line.startswith("clipboard"):
+                return unescape(line[len("clipboard "):])
+        return None
 
     def close_box(self):
         for line in self.ask("closebox"):
@@ -543,6 +574,23 @@ class Wizard:
         left, top, right, bottom = self.state.window["rect"]
         self.display.move((left + right) // 2, top + 8)
         self.display.key(*keys)
+
+    def wait_inventory(self, condition, timeout=10, what="the window of what programs can use"):
+        deadline = time.monotonic() + timeout
+        while True:
+            state = self.inspector.inventory()
+            if condition(state):
+                return state
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for %s; last state %r" % (what, state))
+            time.sleep(0.05)
+
+    def key_in(self, rect, *keys):
+        """Keys for the window with that frame: the keyboard follows the pointer."""
+        left, top, right, bottom = rect
+        self.display.move((left + right) // 2, top + 8)
+        if keys:
+            self.display.key(*keys)
 
     def hold_key(self, key, seconds=0.15):
         left, top, right, bottom = self.state.window["rect"]

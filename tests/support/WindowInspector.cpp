@@ -9,6 +9,9 @@
 //            any other window of the process (message boxes)
 //   checks   the two answer options' check marks
 //   rows     the file list's columns and rows
+//   inventory the window of what programs can use: its frame, focus,
+//            controls and list rows, as for the wizard
+//   clipboard the text on the clipboard
 //   closebox a screen point on the close button that the window frame draws
 //   quit     ends the inspector
 // Texts and window states are read without messages, so that a wizard busy in
@@ -25,6 +28,7 @@
 #include <vector>
 
 #include "app/ControlLayout.h"
+#include "app/InventoryWindow.h"
 #include "winsupport/Handles.h"
 
 namespace {
@@ -88,6 +92,137 @@ std::string RectText(HWND window) {
 
 std::string Flag(bool value) {
     return value ? "1" : "0";
+}
+
+// Memory in the wizard's process for list view requests, whose pointers the
+// control uses in its own address space.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size) noexcept
+        : process_(process), address_(::VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    ~RemoteBuffer() {
+        if (address_ != nullptr) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    void* get() const noexcept { return address_; }
+    explicit operator bool() const noexcept { return address_ != nullptr; }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+struct RemoteRequest {
+    union {
+        LVITEMW item;
+        LVCOLUMNW column;
+    };
+    wchar_t text[1024];
+};
+
+// A list view's columns, then its rows: each row's image and every column's text.
+void ListRows(HWND list, DWORD processId) {
+    UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (list == nullptr || !process) {
+        Emit("error no list");
+        return;
+    }
+    RemoteBuffer remote(process.get(), sizeof(RemoteRequest));
+    if (!remote) {
+        Emit("error no remote memory");
+        return;
+    }
+    auto* base = static_cast<RemoteRequest*>(remote.get());
+    const auto ask = [&](UINT message, WPARAM wParam, RemoteRequest& request) {
+        SIZE_T moved = 0;
+        if (!::WriteProcessMemory(process.get(), base, &request, sizeof(request), &moved)) return false;
+        DWORD_PTR result = 0;
+        if (!::SendMessageTimeoutW(list, message, wParam, reinterpret_cast<LPARAM>(base), SMTO_ABORTIFHUNG,
+                                   kMessageTimeout, &result))
+            return false;
+        if (!::ReadProcessMemory(process.get(), base, &request, sizeof(request), &moved)) return false;
+        request.text[std::size(request.text) - 1] = L'\0';
+        return result != 0;
+    };
+    int columns = 0;
+    for (;; ++columns) {
+        RemoteRequest request{};
+        request.column.mask = LVCF_TEXT | LVCF_WIDTH;
+        request.column.pszText = base->text;
+        request.column.cchTextMax = static_cast<int>(std::size(request.text));
+        if (!ask(LVM_GETCOLUMNW, static_cast<WPARAM>(columns), request)) break;
+        Emit("column " + std::to_string(columns) + " width=" + std::to_string(request.column.cx) +
+             " text=" + Escaped(request.text));
+    }
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &count);
+    for (int row = 0; row < static_cast<int>(count); ++row) {
+        std::string line = "row";
+        RemoteRequest request{};
+        request.item.mask = LVIF_IMAGE;
+        request.item.iItem = row;
+        ask(LVM_GETITEMW, 0, request);
+        line += " image=" + std::to_string(request.item.iImage);
+        for (int column = 0; column < columns; ++column) {
+            RemoteRequest text{};
+            text.item.iSubItem = column;
+            text.item.pszText = base->text;
+            text.item.cchTextMax = static_cast<int>(std::size(text.text));
+            ask(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), text);
+            line += "\t" + Escaped(text.text);
+        }
+        Emit(line);
+    }
+}
+
+// The window of what programs can use, owned by the wizard.
+void InventoryWindow() {
+    HWND window = ::FindWindowW(kInventoryWindowClass, nullptr);
+    if (window == nullptr) {
+        Emit("inventory present=0");
+        return;
+    }
+    DWORD processId = 0;
+    const DWORD threadId = ::GetWindowThreadProcessId(window, &processId);
+    const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+    Emit("inventory present=1 visible=" + Flag(style & WS_VISIBLE) + " enabled=" + Flag(!(style & WS_DISABLED)) +
+         " rect=" + RectText(window) + " title=" + Escaped(StoredText(window)));
+    const auto nameOf = [window](HWND control) -> std::string {
+        if (control == window) return "window";
+        for (const InventoryControlName& known : kInventoryControls) {
+            if (::GetDlgItem(window, known.id) == control && control != nullptr) return known.name;
+        }
+        return control == nullptr ? "none" : "other";
+    };
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    if (::GetGUIThreadInfo(threadId, &gui)) {
+        Emit("focus " + nameOf(gui.hwndFocus));
+        Emit("active " + nameOf(gui.hwndActive));
+    }
+    for (const InventoryControlName& known : kInventoryControls) {
+        HWND control = ::GetDlgItem(window, known.id);
+        if (control == nullptr) continue;
+        const LONG_PTR controlStyle = ::GetWindowLongPtrW(control, GWL_STYLE);
+        Emit(std::string("control ") + known.name + " parent=window visible=" + Flag(controlStyle & WS_VISIBLE) +
+             " seen=" + Flag(::IsWindowVisible(control)) + " enabled=" + Flag(!(controlStyle & WS_DISABLED)) +
+             " rect=" + RectText(control) + " text=" + Escaped(StoredText(control)));
+    }
+    ListRows(::GetDlgItem(window, lvwInventory), processId);
+}
+
+void Clipboard() {
+    if (!::OpenClipboard(nullptr)) {
+        Emit("error clipboard not opened");
+        return;
+    }
+    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    const auto* text = data != nullptr ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
+    Emit("clipboard " + (text != nullptr ? Escaped(text) : std::string()));
+    if (text != nullptr) ::GlobalUnlock(data);
+    ::CloseClipboard();
 }
 
 class Wizard {
@@ -208,86 +343,8 @@ private:
     std::map<int, HWND> controls_;
 };
 
-// Memory in the wizard's process for list view requests, whose pointers the
-// control uses in its own address space.
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, size_t size) noexcept
-        : process_(process), address_(::VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    ~RemoteBuffer() {
-        if (address_ != nullptr) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    void* get() const noexcept { return address_; }
-    explicit operator bool() const noexcept { return address_ != nullptr; }
-
-private:
-    HANDLE process_;
-    void* address_;
-};
-
-struct RemoteRequest {
-    union {
-        LVITEMW item;
-        LVCOLUMNW column;
-    };
-    wchar_t text[1024];
-};
-
 void Wizard::Rows() const {
-    HWND list = Control(lvwMDACFiles);
-    UniqueKernelHandle process(
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId_));
-    if (list == nullptr || !process) {
-        Emit("error no list");
-        return;
-    }
-    RemoteBuffer remote(process.get(), sizeof(RemoteRequest));
-    if (!remote) {
-        Emit("error no remote memory");
-        return;
-    }
-    auto* base = static_cast<RemoteRequest*>(remote.get());
-    const auto ask = [&](UINT message, WPARAM wParam, RemoteRequest& request) {
-        SIZE_T moved = 0;
-        if (!::WriteProcessMemory(process.get(), base, &request, sizeof(request), &moved)) return false;
-        DWORD_PTR result = 0;
-        if (!::SendMessageTimeoutW(list, message, wParam, reinterpret_cast<LPARAM>(base), SMTO_ABORTIFHUNG,
-                                   kMessageTimeout, &result))
-            return false;
-        if (!::ReadProcessMemory(process.get(), base, &request, sizeof(request), &moved)) return false;
-        request.text[std::size(request.text) - 1] = L'\0';
-        return result != 0;
-    };
-    for (int index = 0;; ++index) {
-        RemoteRequest request{};
-        request.column.mask = LVCF_TEXT | LVCF_WIDTH;
-        request.column.pszText = base->text;
-        request.column.cchTextMax = static_cast<int>(std::size(request.text));
-        if (!ask(LVM_GETCOLUMNW, static_cast<WPARAM>(index), request)) break;
-        Emit("column " + std::to_string(index) + " width=" + std::to_string(request.column.cx) +
-             " text=" + Escaped(request.text));
-    }
-    DWORD_PTR count = 0;
-    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &count);
-    for (int row = 0; row < static_cast<int>(count); ++row) {
-        std::string line = "row";
-        RemoteRequest request{};
-        request.item.mask = LVIF_IMAGE;
-        request.item.iItem = row;
-        ask(LVM_GETITEMW, 0, request);
-        line += " image=" + std::to_string(request.item.iImage);
-        for (int column = 0; column < 3; ++column) {
-            RemoteRequest text{};
-            text.item.iSubItem = column;
-            text.item.pszText = base->text;
-            text.item.cchTextMax = static_cast<int>(std::size(text.text));
-            ask(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), text);
-            line += "\t" + Escaped(text.text);
-        }
-        Emit(line);
-    }
+    ListRows(Control(lvwMDACFiles), processId_);
 }
 
 void Wizard::CloseBox() const {
@@ -327,6 +384,10 @@ int main() {
         Wizard wizard;
         if (command == "windows") {
             wizard.Popups();
+        } else if (command == "inventory") {
+            InventoryWindow();
+        } else if (command == "clipboard") {
+            Clipboard();
         } else if (!wizard.Find()) {
             Emit("window present=0");
         } else if (command == "state") {
