@@ -18,7 +18,7 @@ const std::vector<ControlLayout>& DesignLayout() {
         // The button bar lies on the window itself. Its left part belongs to
         // the file version page, which has no room left of its own.
         {cmdWhichPrograms, "cmdWhichPrograms", K::Button, kWindow, 120, 4404, 3120, 336, F::Normal, false, true, 0,
-         msg::WhichProgramsButton, kPlain},
+         msg::WhichProgramsButton, kClearsHover},
         {cmdZurück, "cmdZurück", K::Button, kWindow, 3372, 4404, 1200, 336, F::Normal, true, false, 0, msg::BackButton,
          kPlain},
         {cmdWeiter, "cmdWeiter", K::Button, kWindow, 4575, 4410, 1200, 336, F::Normal, true, true, 0, msg::NextButton,

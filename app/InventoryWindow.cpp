@@ -135,10 +135,11 @@ bool frmInventory::Create() {
     // In this order: it is the tab order.
     const DWORD child = WS_CHILD | WS_VISIBLE;
     MakeControl(lblInventoryAnswer, WC_STATICW, child | SS_LEFT | SS_NOPREFIX, LoadMessage(msg::InventoryIntro));
-    HWND list = MakeControl(lvwInventory, WC_LISTVIEWW,
-                            child | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                            L"");
-    if (list != nullptr) ::SetWindowLongPtrW(list, GWL_EXSTYLE, ::GetWindowLongPtrW(list, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    HWND list =
+        MakeControl(lvwInventory, WC_LISTVIEWW,
+                    child | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, L"");
+    if (list != nullptr)
+        ::SetWindowLongPtrW(list, GWL_EXSTYLE, ::GetWindowLongPtrW(list, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
     MakeControl(cmdCheckProgram, WC_BUTTONW, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
                 LoadMessage(msg::CheckProgramButton));
     MakeControl(cmdCopyReport, WC_BUTTONW, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
@@ -279,8 +280,7 @@ void frmInventory::Fill() {
     std::vector<ListRow> rows;
     rows.reserve(rows_.size());
     for (const InventoryRow& row : rows_) {
-        rows.push_back({{row.item, row.bits32, row.bits64, row.note},
-                        row.fault ? FileListView::kMismatchImage : -1});
+        rows.push_back({{row.item, row.bits32, row.bits64, row.note}, row.fault ? FileListView::kMismatchImage : -1});
     }
     list_.Fill(rows);
 }

@@ -52,7 +52,7 @@ public:
 
 private:
     struct Reading;
-    static unsigned WINAPI ReadingThread(void* reading);
+    static unsigned WINAPI ReadingThread(void* parameter);
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -74,8 +74,7 @@ int ListImageSizeFor(int dpi) {
     if (dpi <= 120) return 16;
     using MetricsForDpi = int(WINAPI*)(int, UINT);
     const auto forDpi = LoadedSystemFunction<MetricsForDpi>(L"user32.dll", "GetSystemMetricsForDpi");
-    const int size =
-        forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpi)) : ::GetSystemMetrics(SM_CXSMICON);
+    const int size = forDpi != nullptr ? forDpi(SM_CXSMICON, static_cast<UINT>(dpi)) : ::GetSystemMetrics(SM_CXSMICON);
     return size > 0 ? size : ::MulDiv(16, dpi, 96);
 }
 

@@ -162,7 +162,9 @@ void frmMain::LoadPage(ControlId panel) {
     for (const ControlLayout& layout : DesignLayout()) {
         if (layout.parent != panel) continue;
         if (layout.caption != 0) RunStep([&] { controls_.SetText(layout.id, LoadMessage(layout.caption)); });
-        if (layout.kind == ControlKind::Label && (layout.traits & (kLink | kClearsHover)) != 0)
+        // A button over the bar's empty part takes the underline away, as the bar does.
+        if ((layout.kind == ControlKind::Label || layout.kind == ControlKind::Button) &&
+            (layout.traits & (kLink | kClearsHover)) != 0)
             RunStep([&] { links_.Watch(controls_.Made(layout.id), (layout.traits & kLink) != 0); });
     }
     switch (panel) {

@@ -114,7 +114,8 @@ std::wstring AnswerText(const ProgramAnswer& answer) {
     for (size_t host = 0; host < identity.hosts.size() && host < answer.uses.size(); ++host) {
         // A script of either PowerShell, or a program opened by another: the bitness it runs as.
         if (identity.hosts.size() > 1 || identity.hosts[host].program != identity.path)
-            text = Sentence(text, FormatPlaceholders(LoadMessage(msg::RunsAsBits), {ViewBits(identity.hosts[host].bits)}));
+            text =
+                Sentence(text, FormatPlaceholders(LoadMessage(msg::RunsAsBits), {ViewBits(identity.hosts[host].bits)}));
         std::vector<std::wstring> can;
         std::vector<std::wstring> cannot;
         std::wstring wayOut;
@@ -175,8 +176,9 @@ std::vector<InventoryRow> InventoryRows(const Inventory& inventory, const Progra
                     if (!SameName(can.name, entry.name)) continue;
                     row.program = true;
                     // A script that either PowerShell runs: an answer for each.
-                    const std::wstring which = program->uses.size() > 1 ? ViewCaption(can.view) + L": " : L"";
-                    marks = Sentence(marks, which + LoadMessage(can.yes ? msg::ProgramCanUseIt : msg::ProgramCannotUseIt));
+                    std::wstring mark = program->uses.size() > 1 ? ViewCaption(can.view) + L": " : L"";
+                    mark += LoadMessage(can.yes ? msg::ProgramCanUseIt : msg::ProgramCannotUseIt);
+                    marks = Sentence(marks, mark);
                 }
             }
             row.note = Sentence(marks, row.note);

@@ -179,8 +179,7 @@ TEST_F(MainWindow, ButtonBarPlacesDefaultAndCancelButtons) {
     EXPECT_LT(whichRect.right, harness::RectInParent(C(cmdZurück)).left);
     EXPECT_EQ(whichRect.top, PxY(4404));
     EXPECT_FALSE(::IsWindowVisible(which));
-    EXPECT_EQ(WindowText(which),
-              Localized(L"Which programs can use what...", L"Welche Programme was nutzen k\u00f6nnen..."));
+    EXPECT_EQ(WindowText(which), Localized(L"Which programs can use what...", L"Welche Programme was nutzen..."));
     {
         WindowDC dc(which);
         SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(which, WM_GETFONT, 0, 0)));
