@@ -5,6 +5,7 @@
 #include <process.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 #include <iterator>
 #include <utility>

@@ -1,6 +1,5 @@
 #include "app/frmMain.h"
 #include "app/WindowResolution.h"
-#include "app/InventoryWindow.h"
 
 #include <windows.h>
 #include <commctrl.h>
