@@ -312,7 +312,10 @@ void frmInventory::OnCheckProgram() {
     // directory stays where it was.
     request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                     OFN_NODEREFERENCELINKS | OFN_DONTADDTORECENT;
-    if (!late::GetOpenFileNameW(&request)) return;
+    const bool picked = late::GetOpenFileNameW(&request) != FALSE;
+    // The dialog does not always hand the focus back on its way out.
+    ::SetFocus(Item(cmdCheckProgram));
+    if (!picked) return;
     path.resize(std::wcslen(path.c_str()));
     const ProgramIdentity identity = IdentifyProgram(path);
     if (identity.hosts.empty()) {
@@ -379,6 +382,15 @@ LRESULT frmInventory::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         case kInventoryRead:
             // Only this window's own reading: a window closed early leaves its word behind.
             if (reading_ && lParam == reinterpret_cast<LPARAM>(reading_.get())) OnRead();
+            return 0;
+        case WM_ACTIVATE:
+            // As a dialog does: the control that had the focus gets it back.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus != nullptr && ::IsChild(window, focus)) focus_ = focus;
+            } else {
+                ::SetFocus(focus_ != nullptr && ::IsChild(window, focus_) ? focus_ : Item(lvwInventory));
+            }
             return 0;
         case WM_CLOSE:
             open_ = false;

@@ -75,6 +75,7 @@ private:
     ComponentFileTable catalogue_;
     UniqueWindow window_;
     bool open_ = false;
+    HWND focus_ = nullptr;  // kept while another window is active
     UniqueFont font_;
     FileListView list_;
     std::unique_ptr<Reading> reading_;
