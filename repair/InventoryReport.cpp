@@ -174,7 +174,6 @@ std::vector<InventoryRow> InventoryRows(const Inventory& inventory, const Progra
             for (const std::vector<ProgramCan>& uses : program->uses) {
                 for (const ProgramCan& can : uses) {
                     if (!SameName(can.name, entry.name)) continue;
-                    row.program = true;
                     // A script that either PowerShell runs: an answer for each.
                     std::wstring mark = program->uses.size() > 1 ? ViewCaption(can.view) + L": " : L"";
                     mark += LoadMessage(can.yes ? msg::ProgramCanUseIt : msg::ProgramCannotUseIt);

@@ -14,8 +14,7 @@ struct InventoryRow {
     std::wstring bits32;
     std::wstring bits64;
     std::wstring note;
-    bool fault = false;    // needs a person: marked and listed first
-    bool program = false;  // one of the checked program's items
+    bool fault = false;  // needs a person: marked and listed first
 };
 
 // What a checked program can use, for each program that runs it.

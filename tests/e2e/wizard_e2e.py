@@ -395,7 +395,7 @@ class State:
         self.popups = []
         for line in lines:
             kind, _, rest = line.partition(" ")
-            if kind == "window":
+            if kind in ("window", "inventory"):  # the wizard's frame, or the inventory window's
                 self.window = _fields(rest, "title")
                 self.present = self.window.get("present") == "1"
                 if "rect" in self.window:
@@ -444,17 +444,12 @@ class InventoryState(State):
     frame as window, its controls, focus and list."""
 
     def __init__(self, lines):
-        super().__init__([line for line in lines if line.split(" ", 1)[0] in ("focus", "active", "control")])
+        super().__init__(lines)
         self.columns = []
         self.rows = []  # (image, [cells])
         for line in lines:
             kind, _, rest = line.partition(" ")
-            if kind == "inventory":
-                self.window = _fields(rest, "title")
-                self.present = self.window.get("present") == "1"
-                if "rect" in self.window:
-                    self.window["rect"] = _rect(self.window["rect"])
-            elif kind == "column":
+            if kind == "column":
                 self.columns.append(_fields(rest.partition(" ")[2], "text")["text"])
             elif kind == "row":
                 image, *cells = rest.split("\t")
