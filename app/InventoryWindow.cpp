@@ -13,6 +13,7 @@
 #include "app/WizardControls.h"
 #include "repair/ClassCheck.h"
 #include "resources/resource.h"
+#include "winsupport/BackgroundCall.h"
 #include "winsupport/Clipboard.h"
 #include "winsupport/LateImports.h"
 #include "winsupport/MessageCatalogue.h"
@@ -103,10 +104,15 @@ struct frmInventory::Reading {
 unsigned WINAPI frmInventory::ReadingThread(void* parameter) {
     auto* reading = static_cast<Reading*>(parameter);
     try {
-        // The classes are created in a checking process, as /check does.
+        // The classes are created in a checking process, as /check does, and
+        // the registry is read meanwhile.
+        Inventory inventory;
+        BackgroundCall registry([&inventory] { inventory = ReadInventory(); });
         const std::vector<ClassReport> created =
             CheckClasses(CreatedClasses(), reading->catalogue, [reading] { return !reading->stop.load(); });
-        if (!reading->stop.load()) reading->inventory = ReadInventory(created);
+        registry.Wait();
+        TakeCreationReports(inventory, created);
+        if (!reading->stop.load()) reading->inventory = std::move(inventory);
     } catch (...) {
         // An inventory that could not be read shows empty.
     }

@@ -11,8 +11,10 @@
 #include "repair/ComponentCatalogue.h"
 #include "repair/DataAccessInventory.h"
 #include "repair/ProgramCheck.h"
+#include "repair/RegistrationWorker.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairSupervisor.h"
+#include "winsupport/BackgroundCall.h"
 #include "winsupport/DecimalText.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/RaisedError.h"
@@ -71,9 +73,9 @@ bool Found(const ComponentFile& entry) {
 // keyword, ProgID, path found, state, code, reason: one line per class of
 // the table. The other named providers are created in the same pass, for the
 // inventory.
-std::vector<ClassReport> WriteClassLines(ReportWriter& out, const wchar_t* keyword,
-                                         const ComponentFileTable& catalogue) {
-    std::vector<ClassReport> reports = CheckClasses(CreatedClasses(), catalogue);
+std::vector<ClassReport> WriteClassLines(ReportWriter& out, const wchar_t* keyword, const ComponentFileTable& catalogue,
+                                         RegistrationWorker& checker) {
+    std::vector<ClassReport> reports = CheckClasses(CreatedClasses(), catalogue, checker);
     const size_t tableSize = DataAccessClasses().size();
     for (size_t index = 0; index < reports.size() && index < tableSize; ++index) {
         const ClassReport& report = reports[index];
@@ -92,14 +94,28 @@ bool TableBroken(const std::vector<ClassReport>& reports) {
 }
 
 // kind, view, name, file, state, code, reason: one line per item and view.
-Inventory WriteInventoryLines(ReportWriter& out, const std::vector<ClassReport>& created) {
-    Inventory inventory = ReadInventory(created);
+void WriteInventoryLines(ReportWriter& out, const Inventory& inventory) {
     for (const InventoryItem& item : inventory.items) {
         out.WriteLine(Line(
             {ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code, item.reason}));
     }
-    return inventory;
 }
+
+// The registry is read on a thread of its own while the checking process
+// creates the classes, which is mostly a wait for that process.
+class InventoryReading {
+public:
+    InventoryReading() : call_([this] { inventory_ = ReadInventory(); }) {}
+    Inventory Finish(const std::vector<ClassReport>& created) {
+        call_.Wait();
+        TakeCreationReports(inventory_, created);
+        return std::move(inventory_);
+    }
+
+private:
+    Inventory inventory_;
+    BackgroundCall call_;  // last: it runs into inventory_
+};
 
 // The program that fails: a line for each program that runs it, and one for
 // each thing it may use.
@@ -125,6 +141,9 @@ int Check(ReportWriter& out, const std::wstring& programPath) {
             return kExitBadCommandLine;
         }
     }
+    RegistrationWorker checker;
+    checker.StartEarly();
+    InventoryReading reading;
     const std::wstring installed = InstalledMdacVersion();
     const std::wstring jetPath = JetEnginePath(GetSystemDirectoryText());
     VS_FIXEDFILEINFO jetInfo{};
@@ -144,8 +163,9 @@ int Check(ReportWriter& out, const std::wstring& programPath) {
         const bool matches = MatchesMdacVersion(entry, installed.substr(0, 4), windows);
         out.WriteLine(!Found(entry) ? MissingLine(entry) : FileLine(entry, matches ? L"matches" : L"differs"));
     }
-    const std::vector<ClassReport> created = WriteClassLines(out, L"class", catalogue);
-    const Inventory inventory = WriteInventoryLines(out, created);
+    const std::vector<ClassReport> created = WriteClassLines(out, L"class", catalogue, checker);
+    const Inventory inventory = reading.Finish(created);
+    WriteInventoryLines(out, inventory);
     if (!programPath.empty()) WriteProgramLines(out, identity, inventory);
     if (!verdict.mdac.upToDate || !verdict.jet.upToDate || TableBroken(created)) return 1;
     return AnyFault(inventory) ? kExitNeedsPerson : 0;
@@ -166,10 +186,15 @@ int Repair(ReportWriter& out) {
         return kExitElevationRequired;
     }
     const ComponentFileTable catalogue = Catalogue();
-    // The registering process starts while the classes are checked.
+    // The registering process starts while the classes are checked, and the
+    // checking process of the second pass while the files are registered.
+    RegistrationWorker checkerBefore;
+    checkerBefore.StartEarly();
     WorkerRegistrar registrar;
     registrar.StartEarly();
-    WriteClassLines(out, L"class-before", catalogue);
+    WriteClassLines(out, L"class-before", catalogue, checkerBefore);
+    RegistrationWorker checkerAfter;
+    checkerAfter.StartEarly();
     Unwatched progress;
     const std::vector<EntryOutcome> outcomes = RunRepair(catalogue, registrar, progress);
     bool failed = false;
@@ -189,9 +214,10 @@ int Repair(ReportWriter& out) {
             out.WriteLine(FileLine(entry, L"registered"));
         }
     }
-    const std::vector<ClassReport> after = WriteClassLines(out, L"class-after", catalogue);
+    InventoryReading reading;
+    const std::vector<ClassReport> after = WriteClassLines(out, L"class-after", catalogue, checkerAfter);
     // Reported for a person to read; nothing here is the repair's to mend.
-    WriteInventoryLines(out, after);
+    WriteInventoryLines(out, reading.Finish(after));
     return failed || TableBroken(after) ? 1 : 0;
 }
 

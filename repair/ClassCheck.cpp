@@ -153,12 +153,17 @@ ClassOutcome CheckClassHere(const std::wstring& progId, const std::function<void
 
 std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classes, const ComponentFileTable& catalogue,
                                       const std::function<bool()>& keepAlive) {
+    RegistrationWorker worker;
+    worker.StartEarly();
+    return CheckClasses(classes, catalogue, worker, keepAlive);
+}
+
+std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classes, const ComponentFileTable& catalogue,
+                                      RegistrationWorker& worker, const std::function<bool()>& keepAlive) {
     std::vector<ClassReport> reports;
     reports.reserve(classes.size());
     // One process for the pass; a class that crashes or hangs ends it, and
     // the next check starts another.
-    RegistrationWorker worker;
-    worker.StartEarly();
     for (const DataAccessClass& dataClass : classes) {
         ClassReport report;
         report.dataClass = dataClass;

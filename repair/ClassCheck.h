@@ -46,10 +46,16 @@ struct ClassReport {
     bool filePresent = false;  // the catalogue file that provides it
 };
 
+class RegistrationWorker;
+
 // Checks each class in a process of its own. keepAlive runs between two
 // checks; false ends the check there.
 std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classes, const ComponentFileTable& catalogue,
                                       const std::function<bool()>& keepAlive = {});
+// The same in a worker the caller started early, which has checked no class
+// yet.
+std::vector<ClassReport> CheckClasses(const std::vector<DataAccessClass>& classes, const ComponentFileTable& catalogue,
+                                      RegistrationWorker& worker, const std::function<bool()>& keepAlive = {});
 
 // A class counts as broken only while its file is there: a missing file is
 // reported as such already.

@@ -140,6 +140,12 @@ InventoryItem ReadNamedClass(const std::wstring& progId, RegistryView view) {
     return item;
 }
 
+// A file that is not there or not for the view needs a person; the rest is
+// the repair's.
+bool NamedClassFault(const InventoryItem& item) {
+    return item.state == L"file-missing" || item.state == L"wrong-bitness";
+}
+
 InventoryItem CreatedItem(const ClassReport& report) {
     InventoryItem item;
     item.kind = ItemKind::Provider;
@@ -157,7 +163,7 @@ void AddOtherProviders(Inventory& inventory, RegistryView view, const std::set<s
     std::set<std::wstring> seen;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         const ViewKey classes(root, std::wstring(kClasses) + L"\\CLSID", view);
-        for (const std::wstring& clsid : classes.SubkeyNames()) {
+        for (const std::wstring& clsid : classes.SubkeysHaving(L"OLE DB Provider")) {
             const ViewKey provider(classes, clsid + L"\\OLE DB Provider");
             if (!provider || !seen.insert(Lower(clsid)).second) continue;
             std::wstring progId;
@@ -250,12 +256,10 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
     for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {view}, view});
     for (const Source& source : sources) {
         const ViewKey list(source.root, std::wstring(kOdbcIni) + L"\\ODBC Data Sources", source.readIn);
-        for (const std::wstring& name : list.ValueNames()) {
-            std::wstring driverName;
-            list.Text(name, driverName);
-            const ViewKey details(source.root, std::wstring(kOdbcIni) + L"\\" + name, source.readIn);
+        for (const auto& [name, driverName] : list.TextValues()) {
             std::wstring database;
-            details.Text(L"DBQ", database);
+            if (NamesItsFile(driverName))
+                ViewKey(source.root, std::wstring(kOdbcIni) + L"\\" + name, source.readIn).Text(L"DBQ", database);
             bool anyView = false;
             for (const auto& [view, installed] : drivers) {
                 const auto found = installed.find(Lower(driverName));
@@ -333,20 +337,17 @@ std::vector<DataAccessClass> CreatedClasses() {
     return classes;
 }
 
-Inventory ReadInventory(const std::vector<ClassReport>& created) {
+Inventory ReadInventory() {
     Inventory inventory;
     inventory.windows64 = IsWindows64();
     const std::vector<RegistryView> views = WindowsViews();
     std::set<std::wstring> named;
-    for (const DataAccessClass& dataClass : CreatedClasses()) named.insert(Lower(dataClass.progId));
     for (const DataAccessClass& dataClass : CreatedClasses()) {
+        named.insert(Lower(dataClass.progId));
         for (RegistryView view : views) {
-            const auto report = std::find_if(created.begin(), created.end(), [&](const ClassReport& r) {
-                return SameName(r.dataClass.progId, dataClass.progId);
-            });
-            InventoryItem item = view == OwnView() && report != created.end() ? CreatedItem(*report)
-                                                                              : ReadNamedClass(dataClass.progId, view);
-            item.fault = item.state == L"file-missing" || item.state == L"wrong-bitness";
+            InventoryItem item = ReadNamedClass(dataClass.progId, view);
+            item.named = true;
+            item.fault = NamedClassFault(item);
             inventory.items.push_back(item);
         }
     }
@@ -358,6 +359,25 @@ Inventory ReadInventory(const std::vector<ClassReport>& created) {
     }
     AddDataSources(inventory, views, drivers);
     AddIsams(inventory);
+    return inventory;
+}
+
+void TakeCreationReports(Inventory& inventory, const std::vector<ClassReport>& created) {
+    for (InventoryItem& item : inventory.items) {
+        if (!item.named || item.view != OwnView()) continue;
+        const auto report = std::find_if(created.begin(), created.end(),
+                                         [&](const ClassReport& r) { return SameName(r.dataClass.progId, item.name); });
+        if (report == created.end()) continue;
+        item = CreatedItem(*report);
+        item.named = true;
+        item.created = true;
+        item.fault = NamedClassFault(item);
+    }
+}
+
+Inventory ReadInventory(const std::vector<ClassReport>& created) {
+    Inventory inventory = ReadInventory();
+    TakeCreationReports(inventory, created);
     return inventory;
 }
 

@@ -36,8 +36,13 @@ struct Inventory {
 // providers this program names, in the log's order.
 std::vector<DataAccessClass> CreatedClasses();
 
-// Reads everything; `created` are the own bitness's creation reports of
-// CreatedClasses(), which the provider lines of that view take over.
+// Reads everything, the named classes of every view as registered only, so
+// that it can run while a checking process creates them.
+Inventory ReadInventory();
+// The own bitness's creation reports of CreatedClasses() take over that
+// view's lines of the named classes.
+void TakeCreationReports(Inventory& inventory, const std::vector<ClassReport>& created);
+// Both in one.
 Inventory ReadInventory(const std::vector<ClassReport>& created);
 
 bool AnyFault(const Inventory& inventory);

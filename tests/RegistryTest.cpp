@@ -15,6 +15,7 @@
 #include "tests/ResourceCounters.h"
 #include "winsupport/Handles.h"
 #include "winsupport/RaisedError.h"
+#include "winsupport/RegistryViews.h"
 #include "winsupport/TextCodec.h"
 #include "winsupport/cRegistry.h"
 
@@ -790,3 +791,52 @@ TEST(cRegistryExpandEnvironmentText, StopsAtTheWrittenEndOfAnOverlongExpansion) 
 }
 
 }  // namespace
+
+// ---- Both views' reader -------------------------------------------------------
+
+// A class root as the inventory reads it: hundreds of keys, so that several
+// threads share the search, and lists whose values are read in one pass.
+TEST_F(RegistryTest, ViewKeyFindsEverySubkeyWithAChildInOrderAndReadsLongAndOtherValues) {
+    std::vector<std::wstring> expected;
+    for (int index = 0; index < 700; ++index) {
+        const std::wstring name = L"Classes\\{" + std::to_wstring(100000 + index * 7919 % 100000) + L"}";
+        const bool provider = index % 7 == 3;
+        const std::wstring path = kScratch + L"\\" + name + (provider ? L"\\OLE DB Provider" : L"\\InprocServer32");
+        HKEY raw = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr),
+                  ERROR_SUCCESS);
+        const UniqueHkey created(raw);
+        if (provider) expected.push_back(name.substr(std::wstring(L"Classes\\").size()));
+    }
+    const ViewKey classes(HKEY_CURRENT_USER, kScratch + L"\\Classes", OwnView());
+    // In the enumeration's order, which is the registry's and not the creation's.
+    std::vector<std::wstring> inOrder;
+    for (const std::wstring& name : classes.SubkeyNames()) {
+        if (std::find(expected.begin(), expected.end(), name) != expected.end()) inOrder.push_back(name);
+    }
+    EXPECT_EQ(classes.SubkeysHaving(L"OLE DB Provider"), inOrder);
+    EXPECT_EQ(inOrder.size(), 100u);
+    EXPECT_TRUE(ViewKey(HKEY_CURRENT_USER, kScratch + L"\\Missing", OwnView()).SubkeysHaving(L"x").empty());
+
+    const std::wstring longText(5000, L'd');
+    const auto setText = [this](const wchar_t* name, DWORD type, const std::wstring& text) {
+        ASSERT_EQ(::RegSetValueExW(scratch_.get(), name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    };
+    setText(L"Short", REG_SZ, L"SQL Server");
+    setText(L"Long", REG_EXPAND_SZ, longText);
+    const DWORD number = 7;
+    ASSERT_EQ(::RegSetValueExW(scratch_.get(), L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                               sizeof(number)),
+              ERROR_SUCCESS);
+    const ViewKey scratch(HKEY_CURRENT_USER, kScratch, OwnView());
+    std::wstring text;
+    ASSERT_TRUE(scratch.Text(L"Long", text));
+    EXPECT_EQ(text, longText);
+    EXPECT_FALSE(scratch.Text(L"Number", text));
+    using Values = std::vector<std::pair<std::wstring, std::wstring>>;
+    Values values = scratch.TextValues();
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ(values, (Values{{L"Long", longText}, {L"Number", L""}, {L"Short", L"SQL Server"}}));
+}

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cwctype>
 #include <iterator>
+#include <memory>
 
+#include "winsupport/BackgroundCall.h"
 #include "winsupport/DllSearch.h"
 
 namespace {
@@ -120,12 +122,16 @@ ViewKey::ViewKey(const ViewKey& parent, const std::wstring& path) : view_(parent
     if (parent) Open(parent.key_.get(), path);
 }
 
-void ViewKey::Open(HKEY parent, const std::wstring& path) {
+REGSAM ViewKey::Access() const {
     // Windows without WoW64 knows no views and takes the flags as errors on
     // its oldest releases.
     const REGSAM flag = !IsWindows64() ? 0 : view_ == RegistryView::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    return KEY_READ | flag;
+}
+
+void ViewKey::Open(HKEY parent, const std::wstring& path) {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | flag, &opened) == ERROR_SUCCESS) key_.reset(opened);
+    if (::RegOpenKeyExW(parent, path.c_str(), 0, Access(), &opened) == ERROR_SUCCESS) key_.reset(opened);
 }
 
 std::vector<std::wstring> ViewKey::SubkeyNames() const {
@@ -140,6 +146,46 @@ std::vector<std::wstring> ViewKey::SubkeyNames() const {
         names.emplace_back(name, length);
     }
     return names;
+}
+
+std::vector<std::wstring> ViewKey::SubkeysHaving(const std::wstring& child) const {
+    std::vector<std::wstring> found;
+    DWORD count = 0;
+    if (!key_ || ::RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return found;
+    // Each asker takes every n-th index; a key added or removed meanwhile may
+    // be missed or seen twice, as by one asker.
+    constexpr DWORD kKeysPerAsker = 256;
+    constexpr DWORD kMostAskers = 8;
+    const DWORD askers = std::min(kMostAskers, count / kKeysPerAsker + 1);
+    std::vector<std::vector<std::pair<DWORD, std::wstring>>> hits(askers);
+    const auto ask = [&](DWORD first) {
+        wchar_t name[256];
+        for (DWORD index = first; index < count; index += askers) {
+            DWORD length = static_cast<DWORD>(std::size(name));
+            if (::RegEnumKeyExW(key_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                continue;
+            const std::wstring subkey(name, length);
+            HKEY opened = nullptr;
+            if (::RegOpenKeyExW(key_.get(), (subkey + L"\\" + child).c_str(), 0, Access(), &opened) != ERROR_SUCCESS)
+                continue;
+            const UniqueHkey probe(opened);
+            hits[first].emplace_back(index, subkey);
+        }
+    };
+    {
+        std::vector<std::unique_ptr<BackgroundCall>> others;
+        for (DWORD first = 1; first < askers; ++first)
+            others.push_back(std::make_unique<BackgroundCall>([&ask, first] { ask(first); }));
+        ask(0);
+        for (const auto& other : others) other->Wait();
+    }
+    std::vector<std::pair<DWORD, std::wstring>> all;
+    for (auto& part : hits) all.insert(all.end(), part.begin(), part.end());
+    std::sort(all.begin(), all.end());
+    for (auto& hit : all) found.push_back(std::move(hit.second));
+    return found;
 }
 
 std::vector<std::wstring> ViewKey::ValueNames() const {
@@ -157,23 +203,65 @@ std::vector<std::wstring> ViewKey::ValueNames() const {
     return names;
 }
 
+namespace {
+
+// Data as read into a buffer of `size` bytes, without its terminators.
+std::wstring TextOf(const std::vector<wchar_t>& data, DWORD size) {
+    std::wstring text(data.data(), std::min<size_t>(size / sizeof(wchar_t), data.size()));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+bool IsText(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::wstring, std::wstring>> ViewKey::TextValues() const {
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    if (!key_) return values;
+    std::vector<wchar_t> name(16384);
+    std::vector<wchar_t> data(256);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        LONG result = ::RegEnumValueW(key_.get(), index, name.data(), &length, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data.data()), &size);
+        if (result == ERROR_MORE_DATA && size / sizeof(wchar_t) + 1 > data.size()) {
+            data.resize(size / sizeof(wchar_t) + 1);
+            length = static_cast<DWORD>(name.size());
+            size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+            result = ::RegEnumValueW(key_.get(), index, name.data(), &length, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data.data()), &size);
+        }
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) break;
+        values.emplace_back(std::wstring(name.data(), length), IsText(type) ? TextOf(data, size) : std::wstring());
+    }
+    return values;
+}
+
 bool ViewKey::Text(const std::wstring& name, std::wstring& text) const {
     if (!key_) return false;
     const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExW(key_.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key_.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS)
-        return false;
-    value.resize(std::min<size_t>(size / sizeof(wchar_t), value.size()));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
-    text = value;
-    return true;
+    // Most values fit the first buffer, and then one call reads them.
+    std::vector<wchar_t> data(256);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LONG result =
+            ::RegQueryValueExW(key_.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        if (result == ERROR_MORE_DATA) {
+            data.resize(size / sizeof(wchar_t) + 1);
+            continue;
+        }
+        if (result != ERROR_SUCCESS || !IsText(type)) return false;
+        text = TextOf(data, size);
+        return true;
+    }
+    return false;
 }
 
 std::wstring SystemFolderOf(RegistryView view) {

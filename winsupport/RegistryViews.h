@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "winsupport/Handles.h"
@@ -31,7 +32,14 @@ public:
     explicit operator bool() const noexcept { return static_cast<bool>(key_); }
 
     std::vector<std::wstring> SubkeyNames() const;
+    // The subkeys that have a subkey `child`, in the order of SubkeyNames().
+    // A class root holds thousands of keys and each is one more question to
+    // the registry: several threads ask at once.
+    std::vector<std::wstring> SubkeysHaving(const std::wstring& child) const;
     std::vector<std::wstring> ValueNames() const;
+    // Each value's name with its text (empty when it is no text), read in
+    // one pass: a list of data sources may hold hundreds.
+    std::vector<std::pair<std::wstring, std::wstring>> TextValues() const;
     // A text value (REG_EXPAND_SZ unexpanded: its variables are the view's);
     // false when there is none. Empty name: the default value.
     bool Text(const std::wstring& name, std::wstring& text) const;
@@ -39,6 +47,7 @@ public:
 
 private:
     void Open(HKEY parent, const std::wstring& path);
+    REGSAM Access() const;
 
     UniqueHkey key_;
     RegistryView view_ = RegistryView::Bits32;
