@@ -51,5 +51,5 @@ void frmMain::OnLinkClick(ControlId id) {
     // The page opens on the timer's tick, after this click has been handled.
     ShellExecuteTimer.SetEnabled(true);
     ProcessPendingMessages();
-    if (HWND label = Control(id)) links_.SetUnderline(label, false);
+    if (HWND label = Control(id)) links_.Clicked(label);
 }

@@ -190,4 +190,32 @@ void frmMain::PressCancel() {
     // close box or the Esc key either.
     HWND cancelButton = Control(cmdAbbrechen);
     if (cancelButton != nullptr && ::IsWindowEnabled(cancelButton)) OnCancelClick();
+    KeepFocusInside();
+}
+
+void frmMain::KeepFocusInside() {
+    // Only while the window is active: the browser a link opened keeps its focus.
+    if (window_ == nullptr || ::GetActiveWindow() != window_) return;
+    const auto usable = [this](HWND control) {
+        const ControlLayout* layout = controls_.LayoutOf(control);
+        return layout != nullptr && layout->kind != ControlKind::Panel && ::IsWindowVisible(control) &&
+               ::IsWindowEnabled(control);
+    };
+    // A button disabled or a control hidden under the focus leaves it nowhere.
+    if (usable(::GetFocus())) return;
+    HWND next = Control(cmdWeiter);
+    if (usable(next)) {
+        ::SetFocus(next);
+        return;
+    }
+    for (ControlId page : {pic1, pic2, pic3, pic4, pic5}) {
+        HWND panel = Control(page);
+        if (panel == nullptr || !::IsWindowVisible(panel)) continue;
+        HWND first = ::GetNextDlgTabItem(panel, nullptr, FALSE);
+        if (first != nullptr && ::IsChild(panel, first) && usable(first)) {
+            ::SetFocus(first);
+            return;
+        }
+    }
+    if (usable(Control(cmdAbbrechen))) ::SetFocus(Control(cmdAbbrechen));
 }

@@ -63,6 +63,10 @@ void frmMain::OnRepairClick() {
         return;
     }
 
+    // The keyboard stays on the page while every button is off: on the bar
+    // that shows how far the run is.
+    controls_.SetVisible(ProgressBar1, true);
+    ::SetFocus(Control(ProgressBar1));
     controls_.SetVisible(cmdRepairMDAC, false);
     controls_.SetEnabled(cmdAbbrechen, false);
     controls_.SetEnabled(cmdZurück, false);
@@ -75,7 +79,6 @@ void frmMain::OnRepairClick() {
     ProcessPendingMessages();
     if (window_ == nullptr) return;
 
-    controls_.SetVisible(ProgressBar1, true);
     // A copy: the message processing during the run runs other handlers.
     const ComponentFileTable catalogue = ComponentFiles;
     ::SendMessageA(Control(ProgressBar1), PBM_SETRANGE32, 0, static_cast<LPARAM>(catalogue.size()));

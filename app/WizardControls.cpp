@@ -37,6 +37,8 @@ DWORD StyleOf(const ControlLayout& layout, DWORD& exStyle, const char*& classNam
         case ControlKind::Label:
             // SS_NOTIFY: labels take the mouse themselves instead of passing it to the page.
             style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+            // The keyboard reaches a link as it reaches a button.
+            if ((layout.traits & kLink) != 0) style |= WS_TABSTOP;
             break;
         case ControlKind::Icon:
             style |= SS_ICON | SS_CENTERIMAGE;

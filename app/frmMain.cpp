@@ -364,9 +364,11 @@ void frmMain::OnCommand(int id, int code) {
             break;
         case cmdWeiter:
             if (::IsWindowEnabled(Control(cmdWeiter))) OnNextClick();
+            KeepFocusInside();
             break;
         case cmdZurück:
             if (::IsWindowEnabled(Control(cmdZurück))) OnBackClick();
+            KeepFocusInside();
             break;
         case cmdAbbrechen:
             PressCancel();

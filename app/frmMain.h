@@ -123,6 +123,8 @@ private:
     // step: the step in which Next was pressed.
     void ReportNextError(std::int32_t step, const std::wstring& description);
     void PressCancel();
+    // After a page change, on Next, else on the front page's first control.
+    void KeepFocusInside();
     void RequestClose(int reason);
 
     // Hover help and tooltip

@@ -7,6 +7,9 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "tests/WizardHarness.h"
 #include "ui/cTooltips.h"
@@ -42,6 +45,30 @@ protected:
         LOGFONTW font{};
         ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(C(id), WM_GETFONT, 0, 0)), sizeof(font), &font);
         return font.lfUnderline != 0;
+    }
+    // Tabs until the control has the focus; every stop on the way is a
+    // control the user sees and can use.
+    bool TabTo(ControlId id) {
+        for (int press = 0; press < 12; ++press) {
+            harness::PressKey(VK_TAB);
+            harness::Pump(*form, 40);
+            HWND focus = ::GetFocus();
+            EXPECT_TRUE(focus != nullptr && ::IsWindowVisible(focus) && ::IsWindowEnabled(focus))
+                << "Tab " << press << " reached " << static_cast<void*>(focus);
+            if (focus == C(id)) return true;
+        }
+        return false;
+    }
+    // How many colours the label's top row of pixels has: one, unless the
+    // focus rectangle runs along it.
+    size_t TopRowColours(ControlId id) const {
+        ::UpdateWindow(C(id));
+        RECT client{};
+        ::GetClientRect(C(id), &client);
+        const WindowDC dc(C(id));
+        std::set<COLORREF> colours;
+        for (int x = 0; x < client.right; ++x) colours.insert(::GetPixel(dc.get(), x, 0));
+        return colours.size();
     }
     std::unique_ptr<frmMain> form = std::make_unique<frmMain>();
 };
@@ -201,6 +228,63 @@ TEST_F(HoverHelp, EachLinkOpensItsOwnAddressOncePerClick) {
         *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
     EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{std::string(download.begin(), download.end())});
     EXPECT_TRUE(form->IsLoaded());
+}
+
+// The keyboard alone: Tab reaches each link in its turn and never a control
+// the user cannot see; a focused link shows its frame and underline, and Enter
+// and Space open what a click opens; the run keeps the focus on its bar.
+TEST_F(HoverHelp, TheKeyboardReachesAndOpensEachLinkAndTheFocusIsNeverLost) {
+    MoveToWindowPoint(1000, 4600);  // the pointer on the bar, away from every link
+    harness::PressKey(VK_RETURN);
+    harness::Pump(*form, 60);
+    ASSERT_EQ(harness::FrontPage(*form), pic2) << "Enter presses Next";
+    const std::string download(form->LinkUrl.begin(), form->LinkUrl.end());
+    ASSERT_TRUE(TabTo(lblDownloadMDAC));
+    EXPECT_TRUE(Underlined(lblDownloadMDAC));
+    EXPECT_GT(TopRowColours(lblDownloadMDAC), 1u) << "the focus rectangle";
+    for (WORD key : {VK_RETURN, VK_SPACE}) {
+        harness::ClearOpenedUrls();
+        harness::PressKey(key);
+        ASSERT_TRUE(harness::PumpUntil(
+            *form, [] { return !harness::OpenedUrls().empty(); }, 10000))
+            << key;
+        EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{download}) << key;
+        EXPECT_EQ(::GetFocus(), C(lblDownloadMDAC)) << key;
+        EXPECT_TRUE(Underlined(lblDownloadMDAC)) << key;
+    }
+    EXPECT_EQ(form->WizardStep, 2) << "the link took Enter for itself";
+    harness::PressKeyWithShift(VK_TAB);
+    harness::Pump(*form, 60);
+    EXPECT_NE(::GetFocus(), C(lblDownloadMDAC));
+    EXPECT_FALSE(Underlined(lblDownloadMDAC));
+    EXPECT_EQ(TopRowColours(lblDownloadMDAC), 1u) << "the frame goes with the focus";
+
+    Click(cmdWeiter);
+    Click(cmdRepairMDAC);
+    bool lost = false;
+    ASSERT_TRUE(harness::PumpUntil(
+        *form,
+        [&] {
+            if (::IsWindowVisible(C(ProgressBar1)) && !form->RepairDone) lost = lost || ::GetFocus() != C(ProgressBar1);
+            return form->RepairDone;
+        },
+        30000));
+    EXPECT_FALSE(lost) << "the focus left the progress bar during the run";
+    EXPECT_EQ(::GetFocus(), C(cmdWeiter));
+
+    // On the file page Next is disabled: the keyboard is on the page itself.
+    Click(optFurtherProblems);
+    Click(cmdWeiter);
+    ASSERT_EQ(harness::FrontPage(*form), pic4);
+    EXPECT_TRUE(::IsChild(C(pic4), ::GetFocus()));
+    const std::string instructions(form->LinkUrl.begin(), form->LinkUrl.end());
+    ASSERT_TRUE(TabTo(lblRepairUrl));
+    harness::ClearOpenedUrls();
+    harness::PressKey(VK_RETURN);
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
+    EXPECT_EQ(form->WizardStep, 4);
 }
 
 }  // namespace

@@ -135,6 +135,10 @@ void PressKeyWithAlt(WORD virtualKey) {
     SendKeys({{VK_MENU, false}, {virtualKey, false}, {virtualKey, true}, {VK_MENU, true}});
 }
 
+void PressKeyWithShift(WORD virtualKey) {
+    SendKeys({{VK_SHIFT, false}, {virtualKey, false}, {virtualKey, true}, {VK_SHIFT, true}});
+}
+
 constexpr char kUrlLog[] = "C:\\opened-urls.txt";
 
 void ClearOpenedUrls() {

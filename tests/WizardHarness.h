@@ -41,6 +41,7 @@ void MoveMouseOver(HWND control);
 void HoldKey(frmMain& form, WORD virtualKey, DWORD milliseconds);
 void PressKey(WORD virtualKey);
 void PressKeyWithAlt(WORD virtualKey);
+void PressKeyWithShift(WORD virtualKey);
 
 // The addresses the shell handed to the browser stand-in of the test prefix.
 void ClearOpenedUrls();

@@ -54,8 +54,75 @@ LRESULT CALLBACK LinkLabels::LabelProc(HWND label, UINT message, WPARAM wParam, 
         } else {
             self->HoverOff();
         }
+    } else if (self != nullptr && self->IsLink(label)) {
+        LRESULT result = 0;
+        if (self->HandleLinkKeyboard(label, message, wParam, lParam, result)) return result;
     }
     return ::DefSubclassProc(label, message, wParam, lParam);
+}
+
+bool LinkLabels::HandleLinkKeyboard(HWND link, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_GETDLGCODE: {
+            // Enter on a focused link is the link's, not the default button's;
+            // Space is no mnemonic to look for.
+            result = ::DefSubclassProc(link, message, wParam, lParam) | DLGC_WANTCHARS;
+            const auto* key = reinterpret_cast<const MSG*>(lParam);
+            if (key != nullptr && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN)
+                result |= DLGC_WANTMESSAGE;
+            return true;
+        }
+        case WM_KEYDOWN:
+            if (wParam != VK_RETURN && wParam != VK_SPACE) return false;
+            // A key held down opens the page once.
+            if ((lParam & (1L << 30)) == 0) {
+                ::SendMessageW(::GetParent(link), WM_COMMAND,
+                               MAKEWPARAM(static_cast<WORD>(::GetDlgCtrlID(link)), STN_CLICKED),
+                               reinterpret_cast<LPARAM>(link));
+            }
+            result = 0;
+            return true;
+        case WM_CHAR:
+            if (wParam != L'\r' && wParam != L' ') return false;
+            result = 0;
+            return true;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            result = ::DefSubclassProc(link, message, wParam, lParam);
+            SetUnderline(link, message == WM_SETFOCUS || hovered_ == link);
+            ::InvalidateRect(link, nullptr, TRUE);
+            return true;
+        case WM_UPDATEUISTATE:
+            result = ::DefSubclassProc(link, message, wParam, lParam);
+            ::InvalidateRect(link, nullptr, TRUE);
+            return true;
+        case WM_PAINT:
+            result = ::DefSubclassProc(link, message, wParam, lParam);
+            if (::GetFocus() == link) DrawFocus(link);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void LinkLabels::DrawFocus(HWND link) {
+    // Shown once the keyboard has been used, as the system does for buttons.
+    if ((::SendMessageW(link, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0) return;
+    const WindowDC dc(link);
+    if (!dc) return;
+    RECT client{};
+    ::GetClientRect(link, &client);
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(link, WM_GETFONT, 0, 0));
+    RECT text = client;
+    {
+        const SelectedObject selected(dc.get(), font);
+        const std::wstring caption = Caption(link);
+        ::DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &text,
+                    DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    RECT frame{client.left, client.top, std::min(client.right, text.right + 2),
+               std::min(client.bottom, text.bottom + 1)};
+    ::DrawFocusRect(dc.get(), &frame);
 }
 
 bool LinkLabels::IsUnderlined(HWND label) const {
@@ -90,16 +157,22 @@ void LinkLabels::ForgetUnderlines() {
 }
 
 void LinkLabels::HoverOn(HWND link) {
-    if (IsUnderlined(link)) return;  // an underlined link is always the hovered one
-    if (hovered_ != nullptr) SetUnderline(hovered_, false);
+    // An underlined link is the hovered one, or the focused one.
+    if (IsUnderlined(link) && (hovered_ == link || ::GetFocus() != link)) return;
+    if (hovered_ != nullptr && hovered_ != link) SetUnderline(hovered_, ::GetFocus() == hovered_);
     hovered_ = link;
     SetUnderline(link, true);
 }
 
 void LinkLabels::HoverOff() {
     if (hovered_ == nullptr) return;
-    SetUnderline(hovered_, false);
+    // The focused link keeps its underline with its focus rectangle.
+    SetUnderline(hovered_, ::GetFocus() == hovered_);
     hovered_ = nullptr;
+}
+
+void LinkLabels::Clicked(HWND link) {
+    SetUnderline(link, ::GetFocus() == link);
 }
 
 bool LinkLabels::SetCursorOver(HWND under) const {

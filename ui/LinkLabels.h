@@ -1,7 +1,9 @@
 #pragma once
 // Labels that work as links: a hand cursor over them and an underline while
 // the mouse is on them. Only one link is underlined at a time; a mouse move
-// over one of the other watched labels takes the underline away.
+// over one of the other watched labels takes the underline away. A link is a
+// tab stop too: focused, it shows the focus rectangle and the underline, and
+// Enter or Space click it.
 
 #include <windows.h>
 
@@ -25,6 +27,8 @@ public:
     bool IsLink(HWND control) const;
     void HoverOn(HWND link);
     void HoverOff();
+    // After a click the underline goes, unless the keyboard is on the link.
+    void Clicked(HWND link);
     void SetUnderline(HWND label, bool underline);
     // The labels' fonts are about to be replaced: the underlined twins of
     // the old ones go (with no link hovered, none shows them).
@@ -38,6 +42,8 @@ private:
     static LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                       DWORD_PTR owner);
     bool IsUnderlined(HWND label) const;
+    bool HandleLinkKeyboard(HWND link, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    static void DrawFocus(HWND link);
 
     HWND& hovered_;
     int cursorResource_;

@@ -334,6 +334,7 @@ class Walks(unittest.TestCase):
                                  and s.visible("ProgressBar1") and not s.enabled("cmdZur\u00fcck")
                                  and not s.enabled("cmdAbbrechen"), 10, "a file in progress")
         self.assertFalse(during.visible("cmdRepairMDAC"))
+        self.assertEqual(during.focus, "ProgressBar1", "the keyboard stays on the page")
         self.assertButtons(during, False, False, False, self.word("close"))
         self.assertTrue(during.visible("ProgressBar1"))
         self.assertTrue(during.visible("imgRepairing"))
@@ -407,9 +408,12 @@ class Walks(unittest.TestCase):
         self.assertEqual(state.text("cmdWhichPrograms"), self.msg(192))
         left_of_back = state.rect("cmdWhichPrograms")[2] < state.rect("cmdZur\u00fcck")[0]
         self.assertTrue(left_of_back, "the button clear of Back")
-        # By keyboard: Tab goes from the file list to the button; Enter opens.
+        # By keyboard: Tab goes from the file list to the link below it, then
+        # to the button bar's first button; Enter opens.
         wizard.click("lvwMDACFiles")
         wizard.wait_for(lambda s: s.focus == "lvwMDACFiles", 3, "the focus on the file list")
+        wizard.key("Tab")
+        wizard.wait_for(lambda s: s.focus == "lblRepairUrl", 3, "the focus on the link")
         wizard.key("Tab")
         wizard.wait_for(lambda s: s.focus == "cmdWhichPrograms", 3, "the focus on the button")
         wizard.key("Return")
