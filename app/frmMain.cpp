@@ -275,11 +275,11 @@ bool frmMain::HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
             HDC dc = reinterpret_cast<HDC>(wParam);
             HWND control = reinterpret_cast<HWND>(lParam);
             const bool white = controls_.Has(control, kOnWhite);
-            ::SetTextColor(dc, controls_.Has(control, kLink) ? RGB(0, 0, 255) : ::GetSysColor(COLOR_BTNTEXT));
-            ::SetBkColor(dc, white ? RGB(255, 255, 255) : ::GetSysColor(COLOR_BTNFACE));
-            // Stock and system-colour brushes are not owned by the program.
-            result = reinterpret_cast<LRESULT>(white ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))
-                                                     : ::GetSysColorBrush(COLOR_BTNFACE));
+            ::SetTextColor(dc, controls_.Has(control, kLink) ? palette_.link
+                               : white                       ? palette_.bandText
+                                                             : palette_.faceText);
+            ::SetBkColor(dc, white ? palette_.bandBack : palette_.faceBack);
+            result = reinterpret_cast<LRESULT>(white ? palette_.bandBrush : palette_.faceBrush);
             return true;
         }
         default:
@@ -324,6 +324,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DPICHANGED:
             OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+            OnColoursChanged(message, wParam, lParam);
             return 0;
         case WM_SYSCOMMAND:
             // The close box, the system menu's Close and Alt+F4 all arrive as SC_CLOSE.
@@ -388,6 +392,18 @@ void frmMain::OnCommand(int id, int code) {
 
 // ---- painting ---------------------------------------------------------------------
 
+void frmMain::OnColoursChanged(UINT message, WPARAM wParam, LPARAM lParam) {
+    palette_ = PaletteFor(HighContrastOn());
+    // The common controls learn of new colours only from their parent.
+    if (message == WM_SYSCOLORCHANGE) {
+        for (ControlId id : {lvwMDACFiles, ProgressBar1}) {
+            if (HWND control = controls_.Made(id)) ::SendMessageW(control, message, wParam, lParam);
+        }
+    }
+    // Every page, the hidden ones too, paints with the new colours when shown.
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 void frmMain::PaintWindow() {
     PAINTSTRUCT paint{};
     HDC dc = ::BeginPaint(window_, &paint);
@@ -413,12 +429,11 @@ void frmMain::PaintPanel(HWND panel) {
     RECT client{};
     ::GetClientRect(panel, &client);
     const bool welcome = controls_.Has(panel, kOnWhite);
-    ::FillRect(dc, &client,
-               welcome ? static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)) : ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(dc, &client, welcome ? palette_.bandBrush : palette_.faceBrush);
     if (!welcome) {
         // The white heading band of pages 2 to 5.
         RECT band{TwipsToPixelsX(-12), TwipsToPixelsY(-12), TwipsToPixelsX(-12 + 7440), TwipsToPixelsY(-12 + 732)};
-        ::FillRect(dc, &band, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(dc, &band, palette_.bandBrush);
     }
     ::EndPaint(panel, &paint);
 }

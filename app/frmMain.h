@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabels.h"
+#include "ui/Palette.h"
 #include "winsupport/OleSession.h"
 #include "winsupport/WindowTimer.h"
 
@@ -104,6 +105,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void PaintWindow();
+    void OnColoursChanged(UINT message, WPARAM wParam, LPARAM lParam);
     void PaintPanel(HWND panel);
 
     void InitializeWindow();
@@ -148,6 +150,7 @@ private:
     // waits for them.
     WindowTimer laterPagesTimer_{3, 100};
     LinkLabels links_{HoverLabel, IDC_LINK_HAND};
+    Palette palette_ = PaletteFor(HighContrastOn());
     FileListView fileList_;
     std::unique_ptr<cTooltips> tooltips_;
     MousePointer mousePointer_ = MousePointer::Default;

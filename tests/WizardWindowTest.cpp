@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <iterator>
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -12,6 +14,7 @@
 
 #include "resources/resource.h"
 #include "tests/WizardHarness.h"
+#include "ui/Palette.h"
 
 namespace {
 
@@ -458,6 +461,61 @@ TEST_F(MainWindow, WhatTheScreenShows) {
     harness::Pump(*form, 100);
     EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(60)), RGB(255, 255, 255));
     EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(900)), ::GetSysColor(COLOR_BTNFACE));
+}
+
+// How many of a control's pixels have the colour.
+int PixelsOf(HWND control, COLORREF colour) {
+    ::UpdateWindow(control);
+    RECT client{};
+    ::GetClientRect(control, &client);
+    const WindowDC dc(control);
+    int count = 0;
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) count += ::GetPixel(dc.get(), x, y) == colour ? 1 : 0;
+    }
+    return count;
+}
+
+// The system colours a high-contrast theme sets for the wizard.
+constexpr int kElements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HOTLIGHT};
+
+// A dark high-contrast theme switched on while the wizard is open: the band,
+// its heading and the link take the theme's colours at once; switched off,
+// the design's white band and blue link come back.
+TEST_F(MainWindow, HighContrastPaintsEveryColourFromTheSystem) {
+    COLORREF saved[std::size(kElements)];
+    for (size_t index = 0; index < std::size(kElements); ++index) saved[index] = ::GetSysColor(kElements[index]);
+    struct Restore {
+        const COLORREF* colours;
+        ~Restore() {
+            SetHighContrastAnswerForTests(-1);
+            ::SetSysColors(static_cast<int>(std::size(kElements)), kElements, colours);
+        }
+    } restore{saved};
+    harness::ClickWithMouse(C(cmdWeiter));
+    harness::Pump(*form, 100);
+    ASSERT_EQ(harness::FrontPage(*form), pic2);
+    ASSERT_TRUE(::IsWindowVisible(C(lblDownloadMDAC)));
+    EXPECT_GT(PixelsOf(C(lblDownloadMDAC), RGB(0, 0, 255)), 0) << "the design's blue";
+
+    const COLORREF dark[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 0), RGB(0, 255, 255)};
+    SetHighContrastAnswerForTests(1);
+    ASSERT_TRUE(::SetSysColors(static_cast<int>(std::size(kElements)), kElements, dark));
+    harness::Pump(*form, 200);
+    WindowDC dc(form->hwnd());
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(60)), RGB(0, 0, 0)) << "the band";
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(900)), RGB(0, 0, 0)) << "the page";
+    EXPECT_GT(PixelsOf(C(Label19), RGB(255, 255, 255)), 0) << "the heading in the window text colour";
+    EXPECT_EQ(PixelsOf(C(Label19), RGB(255, 255, 0)), 0) << "no button text on the band";
+    EXPECT_GT(PixelsOf(C(lblDownloadMDAC), RGB(0, 255, 255)), 0) << "the link in the hot-track colour";
+    EXPECT_EQ(PixelsOf(C(lblDownloadMDAC), RGB(0, 0, 255)), 0);
+    EXPECT_GT(PixelsOf(C(lblMDACVerDescr), RGB(255, 255, 0)), 0) << "the page's text";
+
+    SetHighContrastAnswerForTests(0);
+    ASSERT_TRUE(::SetSysColors(static_cast<int>(std::size(kElements)), kElements, saved));
+    harness::Pump(*form, 200);
+    EXPECT_EQ(::GetPixel(dc.get(), PxX(7200), PxY(60)), RGB(255, 255, 255));
+    EXPECT_GT(PixelsOf(C(lblDownloadMDAC), RGB(0, 0, 255)), 0);
 }
 
 TEST_F(MainWindow, OnlyTheUsersCloseActsLikeCancel) {
