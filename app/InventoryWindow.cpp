@@ -145,8 +145,14 @@ bool frmInventory::Create() {
     HWND list =
         MakeControl(lvwInventory, WC_LISTVIEWW,
                     child | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, L"");
-    if (list != nullptr)
+    if (list != nullptr) {
         ::SetWindowLongPtrW(list, GWL_EXSTYLE, ::GetWindowLongPtrW(list, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+        // Its rows say their states in words already; the list needs a name.
+        AccessibleFacts facts;
+        facts.kind = AccessibleKind::List;
+        facts.name = LoadMessage(msg::InventoryListName);
+        accessible_.Describe(list, facts);
+    }
     MakeControl(cmdCheckProgram, WC_BUTTONW, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
                 LoadMessage(msg::CheckProgramButton));
     MakeControl(cmdCopyReport, WC_BUTTONW, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,

@@ -14,6 +14,7 @@
 
 #include "repair/ComponentCatalogue.h"
 #include "repair/InventoryReport.h"
+#include "ui/AccessibleControls.h"
 #include "ui/FileListView.h"
 #include "winsupport/Handles.h"
 
@@ -78,6 +79,7 @@ private:
     HWND focus_ = nullptr;  // kept while another window is active
     UniqueFont font_;
     FileListView list_;
+    AccessibleControls accessible_;
     std::unique_ptr<Reading> reading_;
     UniqueKernelHandle thread_;
     bool read_ = false;

@@ -167,6 +167,7 @@ void frmMain::ShowPage(ControlId panel) {
     }
     ::SetWindowPos(page, Control(cmdAbbrechen), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     controls_.SetVisible(cmdWhichPrograms, panel == pic4);
+    DescribeControls();
 }
 
 void frmMain::Unload() {

@@ -10,6 +10,7 @@
 #include "app/frmMain.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairSupervisor.h"
+#include "ui/AccessibleControls.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/Waits.h"
 #include "winsupport/modAPI.h"
@@ -19,7 +20,8 @@ namespace {
 // The run's waits pace the progress bar, so that a user sees each entry.
 class RepairPageProgress final : public RepairProgress {
 public:
-    RepairPageProgress(frmMain& form, WizardControls& controls) : form_(form), controls_(controls) {}
+    RepairPageProgress(frmMain& form, WizardControls& controls)
+        : form_(form), controls_(controls), announcer_(controls.Made(ProgressBar1)) {}
 
     void ShowEntry(const ComponentFile& entry) override {
         controls_.SetText(Label2, FormatPlaceholders(LoadMessage(msg::Processing), {entry.FilePath}));
@@ -27,6 +29,7 @@ public:
     }
     void Step(std::size_t done) override {
         ::SendMessageA(controls_.Made(ProgressBar1), PBM_SETPOS, static_cast<WPARAM>(done), 0);
+        announcer_.Moved();
     }
     bool KeepAlive() override {
         form_.ProcessPendingMessages();
@@ -38,6 +41,7 @@ public:
 private:
     frmMain& form_;
     WizardControls& controls_;
+    ProgressAnnouncer announcer_;
 };
 
 }  // namespace
@@ -74,6 +78,11 @@ void frmMain::OnRepairClick() {
     controls_.SetVisible(imgRepairing, true);
     controls_.SetVisible(Label2, true);
     controls_.SetText(Label1, std::wstring(13, L' ') + LoadMessage(msg::VerifyingFiles));
+    // The start, the end and the question are read out; each file is not,
+    // as 31 paths in a few seconds would drown the speech.
+    const bool liveRegions = LiveRegionsAvailable(RunningWindowsRelease());
+    for (ControlId status : {Label1, Label16}) MakeLiveRegion(Control(status));
+    AnnounceChange(Control(Label1), liveRegions);
     controls_.SetVisible(imgDownArrow, false);
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ProcessPendingMessages();
@@ -95,8 +104,10 @@ void frmMain::OnRepairClick() {
 
     controls_.SetVisible(imgRepairing, false);
     controls_.SetText(Label1, LoadMessage(msg::RepairFinished));
+    AnnounceChange(Control(Label1), liveRegions);
     controls_.SetVisible(Label2, false);
     controls_.SetVisible(Label16, true);
+    AnnounceChange(Control(Label16), liveRegions);
     controls_.SetVisible(ProgressBar1, false);
     controls_.SetVisible(optResolved, true);
     controls_.SetVisible(optFurtherProblems, true);

@@ -53,4 +53,6 @@ void frmMain::CheckVersions() {
     controls_.SetText(lblMDACVerHeader, LoadMessage(msg::MdacVersionHeading));
     controls_.SetText(lblJetVerHeader, LoadMessage(msg::JetVersionHeading));
     ShowPage(pic2);
+    DescribeStatusIcon(imgMDACVerProb, !MdacVersionPrefix.empty());
+    DescribeStatusIcon(imgJetVerProb, !GetFileVersionText(jetPath, false).empty());
 }

@@ -135,6 +135,8 @@ bool frmMain::CreateControls() {
     ShellExecuteTimer.Attach(window_);
     tmrTooltipRemoveCheck.Attach(window_);
     laterPagesTimer_.Attach(window_);
+    accessible_.SetBeforeAnswer([this] { StartOle(); });
+    DescribeControls();
     return true;
 }
 
@@ -305,6 +307,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             } else if (wParam == laterPagesTimer_.Id()) {
                 laterPagesTimer_.SetEnabled(false);
                 for (ControlId page : {pic2, pic3, pic4, pic5}) controls_.MakePage(page);
+                DescribeControls();
                 // The welcome page has no use for it either.
                 RunStep([&] { CreateTooltipObject(); });
             }

@@ -13,6 +13,7 @@
 #include "app/WizardControls.h"
 #include "repair/ComponentCatalogue.h"
 #include "resources/resource.h"
+#include "ui/AccessibleControls.h"
 #include "ui/FileListView.h"
 #include "ui/LinkLabels.h"
 #include "ui/Palette.h"
@@ -106,6 +107,9 @@ private:
     bool HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void PaintWindow();
     void OnColoursChanged(UINT message, WPARAM wParam, LPARAM lParam);
+    // Names, roles and actions for a screen reader, for every control made.
+    void DescribeControls();
+    void DescribeStatusIcon(ControlId problemIcon, bool found);
     void PaintPanel(HWND panel);
 
     void InitializeWindow();
@@ -151,6 +155,7 @@ private:
     WindowTimer laterPagesTimer_{3, 100};
     LinkLabels links_{HoverLabel, IDC_LINK_HAND};
     Palette palette_ = PaletteFor(HighContrastOn());
+    AccessibleControls accessible_;
     FileListView fileList_;
     std::unique_ptr<cTooltips> tooltips_;
     MousePointer mousePointer_ = MousePointer::Default;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <memory>
+#include <utility>
 
 #include "tests/WizardHarness.h"
+#include "ui/AccessibleControls.h"
 #include "winsupport/RaisedError.h"
 
 namespace {
@@ -112,15 +115,37 @@ void CALLBACK MoveToAnotherMonitor(HWND, UINT, UINT_PTR timer, DWORD) {
     ::SendMessageW(g_moved->hwnd(), kDpiChanged, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
 }
 
+// What a screen reader is told during the run, counted per control and event.
+std::map<std::pair<HWND, DWORD>, int> g_events;
+void CALLBACK CountEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (object == OBJID_CLIENT && child == CHILDID_SELF) ++g_events[{window, event}];
+}
+
 TEST_F(PageController, RepairRunEndsWithTheQuestionAndNextFocused) {
     Click(cmdWeiter);
     Click(cmdWeiter);
     g_moved = form.get();
     g_movedDuringRun = false;
+    g_events.clear();
+    const HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kEventLiveRegionChanged, nullptr, &CountEvent,
+                                                 ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 1000, &MoveToAnotherMonitor);
     RunRepair();
+    harness::Pump(*form, 100);
     ::KillTimer(nullptr, timer);  // in case it never fired
+    ::UnhookWinEvent(hook);
     EXPECT_TRUE(g_movedDuringRun);
+    // The start, the end and the question, and never a file in between; the
+    // bar tells its progress itself.
+    const DWORD announced =
+        LiveRegionsAvailable(RunningWindowsRelease()) ? kEventLiveRegionChanged : EVENT_OBJECT_NAMECHANGE;
+    const auto told = [](HWND window, DWORD event) { return g_events[std::make_pair(window, event)]; };
+    EXPECT_EQ(told(C(Label1), announced), 2);
+    EXPECT_EQ(told(C(Label16), announced), 1);
+    EXPECT_EQ(told(C(Label2), announced), 0);
+    // Once per step, but for the first, whose event Wine's bar does not raise.
+    EXPECT_GE(told(C(ProgressBar1), EVENT_OBJECT_VALUECHANGE), 20);
+    EXPECT_LE(told(C(ProgressBar1), EVENT_OBJECT_VALUECHANGE), 31);
     LOGFONTW font{};
     ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(C(Label1), WM_GETFONT, 0, 0)), sizeof(font), &font);
     EXPECT_EQ(font.lfHeight, -::MulDiv(825, 144, 7200));

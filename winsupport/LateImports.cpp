@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class Library { Ole, Automation, Shell, ShellLight, Dialogs };
+enum class Library { Ole, Automation, Shell, ShellLight, Dialogs, Accessibility };
 
 // Kept to the end of the process, as an imported DLL is: OLE must not unload
 // while it is initialised, nor the shell under threads it started.
@@ -42,6 +42,11 @@ HMODULE Loaded(Library library) {
         case Library::Dialogs: {
             static const UniqueModule dialogs = Pinned(L"comdlg32.dll");
             return dialogs.get();
+        }
+        case Library::Accessibility: {
+            // Asked for by a screen reader only; no KnownDLL, so its full path.
+            static const UniqueModule accessibility = Pinned(L"oleacc.dll");
+            return accessibility.get();
         }
     }
     return nullptr;
@@ -198,6 +203,19 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
     if (function) return function(request);
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;
+}
+
+// oleacc
+HRESULT CreateStdAccessibleObject(HWND window, LONG object, REFIID iid, void** accessible) {
+    const auto function =
+        Find<decltype(&::CreateStdAccessibleObject)>(Library::Accessibility, "CreateStdAccessibleObject");
+    if (accessible != nullptr) *accessible = nullptr;
+    return function ? function(window, object, iid, accessible) : kNotFound;
+}
+
+LRESULT LresultFromObject(REFIID iid, WPARAM wParam, LPUNKNOWN object) {
+    const auto function = Find<decltype(&::LresultFromObject)>(Library::Accessibility, "LresultFromObject");
+    return function ? function(iid, wParam, object) : 0;
 }
 
 }  // namespace late

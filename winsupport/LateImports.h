@@ -1,6 +1,6 @@
 #pragma once
-// OLE, OLE Automation, the shell (with its light API) and the common
-// dialogs, called through these instead of being
+// OLE, OLE Automation, the shell (with its light API), the common dialogs
+// and accessibility, called through these instead of being
 // imported: the welcome page needs none of them, and each DLL then loads
 // from the system directory when one of its functions is first called, and
 // stays loaded. Where a function cannot be found, each answers as the
@@ -12,6 +12,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <commdlg.h>
+#include <oleacc.h>
 
 #include <string>
 #include <vector>
@@ -52,5 +53,9 @@ HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR association, LPCW
 
 // comdlg32
 BOOL GetOpenFileNameW(OPENFILENAMEW* request);
+
+// oleacc
+HRESULT CreateStdAccessibleObject(HWND window, LONG object, REFIID iid, void** accessible);
+LRESULT LresultFromObject(REFIID iid, WPARAM wParam, LPUNKNOWN object);
 
 }  // namespace late

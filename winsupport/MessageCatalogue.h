@@ -118,6 +118,15 @@ constexpr int ProgramCannotUseIt = 225;
 constexpr int ItCanUse = 226;
 constexpr int ItCannotUse = 227;
 constexpr int ReportNotCopied = 228;
+constexpr int StatusUpToDate = 229;
+constexpr int StatusUpdateRecommended = 230;
+constexpr int RepairRunningPicture = 231;
+constexpr int ProgressName = 232;
+constexpr int FileListName = 233;
+constexpr int LinkOpenAction = 234;
+constexpr int RowMatches = 235;
+constexpr int RowDiffers = 236;
+constexpr int InventoryListName = 237;
 }  // namespace msg
 
 // The text of a message in the user interface language, exactly as stored

@@ -59,6 +59,10 @@ LITERAL = {
 }
 
 MDAC_DOWNLOAD, REPAIR_INSTRUCTIONS, XP_SERVICE_PACK = 117, 120, 122
+# The roles a screen reader announces.
+ROLE_LINK, ROLE_LIST, ROLE_GRAPHIC, ROLE_PROGRESS = 30, 33, 40, 48
+# Pictures that say nothing, and the page panels, which only hold the others.
+UNNAMED = {"imgBigPicture", "imgDownArrow", "pic1", "pic2", "pic3", "pic4", "pic5"}
 URLS = {
     "en": {REPAIR_INSTRUCTIONS: "https://www.velmorant.example/en/download/repair_mdac.html",
            XP_SERVICE_PACK: "https://www.velmorant.example/en/download/mdac_xp_sp2.html",
@@ -218,6 +222,47 @@ class Walks(unittest.TestCase):
                   (state.front, "window") and state.text(name) and name in state.seen()]
         self.assertEqual(behind, [], "texts of covered pages are readable")
 
+    def assertNamed(self, found, control, role):
+        """The control's name is there, in this language and not the other."""
+        facts = found[control]
+        self.assertIsNotNone(facts, control)
+        self.assertEqual(facts["role"], role, control)
+        self.assertTrue(facts["name"].strip(), control + " has no name")
+        other = "de" if self.language == "en" else "en"
+        self.assertNotIn(facts["name"], MESSAGES[other].values(), control + " is named in the other language")
+        return facts
+
+    def check_screen_reader(self, wizard, state):
+        """What a screen reader reads of the page in front and the bar, from
+        another process: every control it reaches has a name, but for the
+        pictures that say nothing; icons, links and the list say what they are."""
+        found = wizard.inspector.accessible()
+        for control in state.seen():
+            if control in UNNAMED:
+                continue
+            self.assertTrue(found.get(control) and found[control]["name"].strip(), control + " has no name")
+        if state.front == "pic1":
+            self.assertEqual((found["imgBigPicture"]["role"], found["imgBigPicture"]["name"]), (ROLE_GRAPHIC, ""))
+        if state.front == "pic2":
+            icons = [name for name in ("imgMDACVerOK", "imgMDACVerProb", "imgJetVerOK", "imgJetVerProb")
+                     if state.visible(name)]
+            names = {name: self.assertNamed(found, name, ROLE_GRAPHIC)["name"] for name in icons}
+            # A check mark and a warning never say the same.
+            self.assertEqual(len(set(names.values())), len({name.endswith("OK") for name in icons}), names)
+        for link in ("lblDownloadMDAC", "lblRepairUrl"):
+            if link in state.seen():
+                facts = self.assertNamed(found, link, ROLE_LINK)
+                self.assertEqual(facts["name"], state.text(link))
+                self.assertTrue(facts["action"], link + " has no default action")
+        if state.front == "pic4":
+            facts = self.assertNamed(found, "lvwMDACFiles", ROLE_LIST)
+            rows, _ = wizard.inspector.rows()
+            self.assertEqual(facts["children"], len(rows))
+            # A row says in words what its icon shows.
+            _, name, version, path = rows[0]
+            self.assertTrue(facts["first"].startswith(", ".join([name, version, path]) + ", "), facts["first"])
+        return found
+
     def check_welcome(self, wizard, first=True):
         # At start-up the focus goes to Next just after the window shows.
         state = wizard.wait_for(lambda s: s.focus == "cmdWeiter", 5, "the focus on Next") if first \
@@ -228,11 +273,14 @@ class Walks(unittest.TestCase):
         self.assertEqual(state.text("lblWillkommen"), self.msg(112))
         self.assertEqual(state.text("Label10"), self.msg(108) + "\r\r\r\r" + self.msg(110))
         self.assertButtons(state, False, True, True, self.word("cancel"))
+        if first:
+            self.check_screen_reader(wizard, state)
 
     def next_to_versions(self, wizard, scenario_name):
         wizard.click("cmdWeiter")
         state = wizard.wait_page("pic2")
         self.check_versions(state, SCENARIOS[scenario_name])
+        self.check_screen_reader(wizard, state)
         return state
 
     def check_versions(self, state, scenario):
@@ -335,6 +383,8 @@ class Walks(unittest.TestCase):
                                  and not s.enabled("cmdAbbrechen"), 10, "a file in progress")
         self.assertFalse(during.visible("cmdRepairMDAC"))
         self.assertEqual(during.focus, "ProgressBar1", "the keyboard stays on the page")
+        bar = self.assertNamed(wizard.inspector.accessible("ProgressBar1"), "ProgressBar1", ROLE_PROGRESS)
+        self.assertRegex(bar["value"], r"^\d{1,3}%$")
         self.assertButtons(during, False, False, False, self.word("close"))
         self.assertTrue(during.visible("ProgressBar1"))
         self.assertTrue(during.visible("imgRepairing"))
@@ -387,6 +437,7 @@ class Walks(unittest.TestCase):
         wizard.click("cmdWeiter")
         state = wizard.wait_page("pic4")
         self.check_file_page(state, url_number)
+        self.check_screen_reader(wizard, state)
         return state
 
     def check_file_page(self, state, url_number):
@@ -419,6 +470,7 @@ class Walks(unittest.TestCase):
         wizard.key("Return")
         shown = wizard.wait_inventory(lambda s: s.present and s.window.get("visible") == "1")
         self.assertEqual(shown.window["title"], self.msg(193))
+        self.assertNamed(wizard.inspector.accessible("lvwInventory"), "lvwInventory", ROLE_LIST)
         self.assertEqual(wizard.snapshot().window["enabled"], "0", "the wizard waits for the window")
         if shown.text("lblInventoryStatus") == self.msg(200):
             # Caught while reading: the list answered the inspector's messages meanwhile.

@@ -498,6 +498,22 @@ class Inspector:
     def inventory(self):
         return InventoryState(self.ask("inventory"))
 
+    def accessible(self, only=""):
+        """What a screen reader reads of each control (or of the one named):
+        role, children, name, value, default action and the first child's name."""
+        found = {}
+        for line in self.ask(("accessible " + only).strip()):
+            if not line.startswith("acc "):
+                continue
+            fields = line[4:].split("\t")
+            if len(fields) < 7:
+                found[fields[0]] = None
+                continue
+            found[fields[0]] = {"role": int(fields[1]), "children": int(fields[2]), "name": unescape(fields[3]),
+                                "value": unescape(fields[4]), "action": unescape(fields[5]),
+                                "first": unescape(fields[6])}
+        return found
+
     def clipboard(self):
         for line in self.ask("clipboard"):
             if line.startswith("clipboard"):

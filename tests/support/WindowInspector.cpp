@@ -12,6 +12,9 @@
 //   inventory the window of what programs can use: its frame, focus,
 //            controls and list rows, as for the wizard
 //   clipboard the text on the clipboard
+//   accessible [NAME] what a screen reader reads of each control (and of
+//            the inventory's list), or of the one named: role, children,
+//            name, value, default action and the first child's name
 //   closebox a screen point on the close button that the window frame draws
 //   quit     ends the inspector
 // Texts and window states are read without messages, so that a wizard busy in
@@ -20,6 +23,8 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <initguid.h>  // before oleacc.h, or IID_IAccessible is no GUID
+#include <oleacc.h>
 
 #include <cstdio>
 #include <iterator>
@@ -225,6 +230,49 @@ void Clipboard() {
     ::CloseClipboard();
 }
 
+std::wstring TakeText(BSTR text) {
+    std::wstring result = text != nullptr ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    ::SysFreeString(text);
+    return result;
+}
+
+// As a screen reader asks: from another process, through the control's
+// object, which its program may have answered with one of its own.
+void EmitAccessible(const std::string& name, HWND control) {
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                            reinterpret_cast<void**>(&object))) ||
+        object == nullptr) {
+        Emit("acc " + name + "\terror");
+        return;
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{};
+    long role_number = 0;
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) role_number = role.lVal;
+    long children = 0;
+    object->get_accChildCount(&children);
+    BSTR text = nullptr;
+    const std::wstring accName = SUCCEEDED(object->get_accName(self, &text)) ? TakeText(text) : L"";
+    text = nullptr;
+    const std::wstring value = SUCCEEDED(object->get_accValue(self, &text)) ? TakeText(text) : L"";
+    text = nullptr;
+    const std::wstring action = SUCCEEDED(object->get_accDefaultAction(self, &text)) ? TakeText(text) : L"";
+    std::wstring first;
+    if (children > 0) {
+        VARIANT child{};
+        child.vt = VT_I4;
+        child.lVal = 1;
+        text = nullptr;
+        if (SUCCEEDED(object->get_accName(child, &text))) first = TakeText(text);
+    }
+    object->Release();
+    Emit("acc " + name + "\t" + std::to_string(role_number) + "\t" + std::to_string(children) + "\t" +
+         Escaped(accName) + "\t" + Escaped(value) + "\t" + Escaped(action) + "\t" + Escaped(first));
+}
+
 class Wizard {
 public:
     bool Find() {
@@ -295,6 +343,18 @@ public:
 
     void Rows() const;
     void CloseBox() const;
+
+    // Every control, or the one named: a wizard in its run answers between
+    // two steps only.
+    void Accessible(const std::string& only) const {
+        for (const ControlLayout& layout : DesignLayout()) {
+            HWND control = Control(layout.id);
+            if (control != nullptr && (only.empty() || only == layout.name)) EmitAccessible(layout.name, control);
+        }
+        HWND inventory = ::FindWindowW(kInventoryWindowClass, nullptr);
+        if (inventory != nullptr && (only.empty() || only == "lvwInventory"))
+            EmitAccessible("lvwInventory", ::GetDlgItem(inventory, lvwInventory));
+    }
 
 private:
     static BOOL CALLBACK CollectControl(HWND child, LPARAM self) {
@@ -375,6 +435,7 @@ void Wizard::CloseBox() const {
 
 int main() {
     static_cast<void>(std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16));
+    static_cast<void>(::CoInitialize(nullptr));
     char line[256];
     while (std::fgets(line, sizeof(line), stdin) != nullptr) {
         std::string command(line);
@@ -394,6 +455,8 @@ int main() {
             wizard.State();
         } else if (command == "checks") {
             wizard.Checks();
+        } else if (command.rfind("accessible", 0) == 0) {
+            wizard.Accessible(command.size() > 11 ? command.substr(11) : std::string());
         } else if (command == "rows") {
             wizard.Rows();
         } else if (command == "closebox") {
