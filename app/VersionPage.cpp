@@ -54,5 +54,6 @@ void frmMain::CheckVersions() {
     controls_.SetText(lblJetVerHeader, LoadMessage(msg::JetVersionHeading));
     ShowPage(pic2);
     DescribeStatusIcon(imgMDACVerProb, !MdacVersionPrefix.empty());
-    DescribeStatusIcon(imgJetVerProb, !GetFileVersionText(jetPath, false).empty());
+    VS_FIXEDFILEINFO jetInfo{};
+    DescribeStatusIcon(imgJetVerProb, ReadFixedFileInfo(jetPath, jetInfo));
 }

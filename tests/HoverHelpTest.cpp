@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <initguid.h>  // before oleacc.h, or IID_IAccessible is no GUID
+#include <oleacc.h>
 
 #include <memory>
 #include <set>
@@ -285,6 +287,21 @@ TEST_F(HoverHelp, TheKeyboardReachesAndOpensEachLinkAndTheFocusIsNeverLost) {
         *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
     EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
     EXPECT_EQ(form->WizardStep, 4);
+
+    // A screen reader's default action on the link opens it as a click does.
+    IAccessible* link = nullptr;
+    ASSERT_EQ(::AccessibleObjectFromWindow(C(lblRepairUrl), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                           reinterpret_cast<void**>(&link)),
+              S_OK);
+    harness::ClearOpenedUrls();
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    EXPECT_EQ(link->accDoDefaultAction(self), S_OK);
+    link->Release();
+    ASSERT_TRUE(harness::PumpUntil(
+        *form, [] { return !harness::OpenedUrls().empty(); }, 10000));
+    EXPECT_EQ(harness::OpenedUrls(), std::vector<std::string>{instructions});
 }
 
 }  // namespace

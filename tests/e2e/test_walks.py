@@ -247,8 +247,14 @@ class Walks(unittest.TestCase):
             icons = [name for name in ("imgMDACVerOK", "imgMDACVerProb", "imgJetVerOK", "imgJetVerProb")
                      if state.visible(name)]
             names = {name: self.assertNamed(found, name, ROLE_GRAPHIC)["name"] for name in icons}
-            # A check mark and a warning never say the same.
-            self.assertEqual(len(set(names.values())), len({name.endswith("OK") for name in icons}), names)
+            # A check mark and a warning never say the same; a warning for
+            # what is not there says so.
+            marks = {names[name] for name in icons if name.endswith("OK")}
+            warnings = {names[name] for name in icons if name.endswith("Prob")}
+            self.assertFalse(marks & warnings, names)
+            scenario = getattr(self, "current_scenario", None)
+            if scenario is not None and state.visible("imgJetVerProb"):
+                self.assertEqual(names["imgJetVerProb"] == self.word("not_available"), not scenario.jet, names)
         for link in ("lblDownloadMDAC", "lblRepairUrl"):
             if link in state.seen():
                 facts = self.assertNamed(found, link, ROLE_LINK)
