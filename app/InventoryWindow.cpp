@@ -337,9 +337,11 @@ void frmInventory::OnCheckProgram() {
         program_ = AnswerForProgram(identity, inventory_);
         answer_ = AnswerText(*program_);
     }
+    // Laid out for the new answer before the list is filled again, which
+    // takes a moment: the answer never spills over the list meanwhile.
     ::SetWindowTextW(Item(lblInventoryAnswer), answer_.c_str());
-    Fill();
     Layout();
+    Fill();
     SetStatus(L"");
 }
 

@@ -511,8 +511,10 @@ class Walks(unittest.TestCase):
         wizard.display.xdotool("type", "--delay", "20", r"C:\orders.exe")
         wizard.display.key("Return")
         bits = "64" if e2e.ARCH == "x64" else "32"
-        answered = wizard.wait_inventory(lambda s: s.text("lblInventoryAnswer").startswith("C:\\orders.exe"), 10,
-                                         "the program's answer")
+        # Read from outside, the new answer may be caught before the window
+        # has laid itself out for it.
+        answered = wizard.wait_inventory(lambda s: s.text("lblInventoryAnswer").startswith("C:\\orders.exe")
+                                         and self.layout_fault(s) is None, 10, "the program's answer")
         answer = answered.text("lblInventoryAnswer")
         self.assertTrue(answer.startswith("C:\\orders.exe: " + self.fmt(191, bits)), answer)
         jet = {cells[0]: cells for _, cells in answered.rows}["Microsoft.Jet.OLEDB.4.0"]
@@ -551,18 +553,26 @@ class Walks(unittest.TestCase):
         wizard.wait_inventory(lambda s: not s.present, 10, "the window closed")
         wizard.wait_for(lambda s: s.window["enabled"] == "1", 5, "the wizard enabled")
 
-    def assertLaidOut(self, state):
-        """Every control inside the window's frame, none over another."""
+    @staticmethod
+    def layout_fault(state):
+        """A control outside the window's frame or over another, or None."""
         left, top, right, bottom = state.window["rect"]
         rects = {name: control["rect"] for name, control in state.controls.items()}
         for name, (l, t, r, b) in rects.items():
-            self.assertTrue(left <= l < r <= right and top <= t < b <= bottom, (name, rects[name], state.window))
+            if not (left <= l < r <= right and top <= t < b <= bottom):
+                return "%s %r outside %r" % (name, rects[name], state.window)
         names = sorted(rects)
         for index, first in enumerate(names):
             for second in names[index + 1:]:
                 a, b = rects[first], rects[second]
-                apart = a[2] <= b[0] or b[2] <= a[0] or a[3] <= b[1] or b[3] <= a[1]
-                self.assertTrue(apart, "%s and %s overlap" % (first, second))
+                if not (a[2] <= b[0] or b[2] <= a[0] or a[3] <= b[1] or b[3] <= a[1]):
+                    return "%s and %s overlap" % (first, second)
+        return None
+
+    def assertLaidOut(self, state):
+        """Every control inside the window's frame, none over another."""
+        fault = self.layout_fault(state)
+        self.assertIsNone(fault, fault)
 
     def check_final(self, state):
         self.assertEqual(state.front, "pic5")
