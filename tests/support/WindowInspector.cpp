@@ -268,7 +268,12 @@ void EmitAccessible(const std::string& name, HWND control) {
         text = nullptr;
         if (SUCCEEDED(object->get_accName(child, &text))) first = TakeText(text);
     }
-    object->Release();
+    // Kept to the end: under Wine 8 the wizard's apartment can deadlock
+    // when a proxy's last release reaches it while it serves another call
+    // (its stub manager waits for calls that wait for its thread). The
+    // inspector's few hundred proxies go with its process.
+    static std::vector<IAccessible*> held;
+    held.push_back(object);
     Emit("acc " + name + "\t" + std::to_string(role_number) + "\t" + std::to_string(children) + "\t" +
          Escaped(accName) + "\t" + Escaped(value) + "\t" + Escaped(action) + "\t" + Escaped(first));
 }
