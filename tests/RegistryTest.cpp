@@ -801,7 +801,9 @@ TEST_F(RegistryTest, ViewKeyFindsEverySubkeyWithAChildInOrderAndReadsLongAndOthe
     for (int index = 0; index < 700; ++index) {
         const std::wstring name = L"Classes\\{" + std::to_wstring(100000 + index * 7919 % 100000) + L"}";
         const bool provider = index % 7 == 3;
-        const std::wstring path = kScratch + L"\\" + name + (provider ? L"\\OLE DB Provider" : L"\\InprocServer32");
+        std::wstring path = kScratch + L"\\";
+        path += name;
+        path += provider ? L"\\OLE DB Provider" : L"\\InprocServer32";
         HKEY raw = nullptr;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr),
                   ERROR_SUCCESS);

@@ -21,7 +21,6 @@ void SetHighContrastAnswerForTests(int answer) {
 
 Palette PaletteFor(bool highContrast) {
     Palette palette;
-    palette.highContrast = highContrast;
     palette.faceBack = ::GetSysColor(COLOR_BTNFACE);
     palette.faceText = ::GetSysColor(COLOR_BTNTEXT);
     palette.faceBrush = ::GetSysColorBrush(COLOR_BTNFACE);

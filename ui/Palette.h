@@ -6,7 +6,6 @@
 #include <windows.h>
 
 struct Palette {
-    bool highContrast = false;
     // The welcome page and the heading band of the other pages.
     COLORREF bandBack = RGB(255, 255, 255);
     COLORREF bandText = 0;

@@ -160,6 +160,7 @@ std::vector<std::wstring> ViewKey::SubkeysHaving(const std::wstring& child) cons
     constexpr DWORD kMostAskers = 8;
     const DWORD askers = std::min(kMostAskers, count / kKeysPerAsker + 1);
     std::vector<std::vector<std::pair<DWORD, std::wstring>>> hits(askers);
+    const std::wstring below = L"\\" + child;
     const auto ask = [&](DWORD first) {
         wchar_t name[256];
         for (DWORD index = first; index < count; index += askers) {
@@ -168,8 +169,7 @@ std::vector<std::wstring> ViewKey::SubkeysHaving(const std::wstring& child) cons
                 continue;
             const std::wstring subkey(name, length);
             HKEY opened = nullptr;
-            if (::RegOpenKeyExW(key_.get(), (subkey + L"\\" + child).c_str(), 0, Access(), &opened) != ERROR_SUCCESS)
-                continue;
+            if (::RegOpenKeyExW(key_.get(), (subkey + below).c_str(), 0, Access(), &opened) != ERROR_SUCCESS) continue;
             const UniqueHkey probe(opened);
             hits[first].emplace_back(index, subkey);
         }
