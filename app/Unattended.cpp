@@ -188,11 +188,14 @@ int Repair(ReportWriter& out) {
     const ComponentFileTable catalogue = Catalogue();
     // The registering process starts while the classes are checked, and the
     // checking process of the second pass while the files are registered.
-    RegistrationWorker checkerBefore;
-    checkerBefore.StartEarly();
+    // The first pass's process, which loaded the classes, ends before that.
     WorkerRegistrar registrar;
     registrar.StartEarly();
-    WriteClassLines(out, L"class-before", catalogue, checkerBefore);
+    {
+        RegistrationWorker checkerBefore;
+        checkerBefore.StartEarly();
+        WriteClassLines(out, L"class-before", catalogue, checkerBefore);
+    }
     RegistrationWorker checkerAfter;
     checkerAfter.StartEarly();
     Unwatched progress;
