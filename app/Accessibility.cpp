@@ -31,7 +31,7 @@ void frmMain::DescribeControls() {
 }
 
 void frmMain::DescribeStatusIcon(ControlId problemIcon, bool found) {
-    DescribeControls();
+    // ShowPage has described the page's controls.
     HWND icon = controls_.Made(problemIcon);
     const AccessibleFacts* known = accessible_.FactsOf(icon);
     if (known == nullptr) return;

@@ -13,7 +13,6 @@
 #include "app/WizardControls.h"
 #include "repair/ClassCheck.h"
 #include "resources/resource.h"
-#include "winsupport/BackgroundCall.h"
 #include "winsupport/Clipboard.h"
 #include "winsupport/LateImports.h"
 #include "winsupport/MessageCatalogue.h"
@@ -106,12 +105,10 @@ unsigned WINAPI frmInventory::ReadingThread(void* parameter) {
     try {
         // The classes are created in a checking process, as /check does, and
         // the registry is read meanwhile.
-        Inventory inventory;
-        BackgroundCall registry([&inventory] { inventory = ReadInventory(); });
+        InventoryReading registry;
         const std::vector<ClassReport> created =
             CheckClasses(CreatedClasses(), reading->catalogue, [reading] { return !reading->stop.load(); });
-        registry.Wait();
-        TakeCreationReports(inventory, created);
+        Inventory inventory = registry.Finish(created);
         if (!reading->stop.load()) reading->inventory = std::move(inventory);
     } catch (...) {
         // An inventory that could not be read shows empty.

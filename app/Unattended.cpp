@@ -14,7 +14,6 @@
 #include "repair/RegistrationWorker.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairSupervisor.h"
-#include "winsupport/BackgroundCall.h"
 #include "winsupport/DecimalText.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/RaisedError.h"
@@ -100,22 +99,6 @@ void WriteInventoryLines(ReportWriter& out, const Inventory& inventory) {
             {ItemKeyword(item.kind), ViewBits(item.view), item.name, item.file, item.state, item.code, item.reason}));
     }
 }
-
-// The registry is read on a thread of its own while the checking process
-// creates the classes, which is mostly a wait for that process.
-class InventoryReading {
-public:
-    InventoryReading() : call_([this] { inventory_ = ReadInventory(); }) {}
-    Inventory Finish(const std::vector<ClassReport>& created) {
-        call_.Wait();
-        TakeCreationReports(inventory_, created);
-        return std::move(inventory_);
-    }
-
-private:
-    Inventory inventory_;
-    BackgroundCall call_;  // last: it runs into inventory_
-};
 
 // The program that fails: a line for each program that runs it, and one for
 // each thing it may use.

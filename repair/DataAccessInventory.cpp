@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "repair/RepairRun.h"
 #include "winsupport/MessageCatalogue.h"
@@ -337,6 +338,8 @@ std::vector<DataAccessClass> CreatedClasses() {
     return classes;
 }
 
+namespace {
+
 Inventory ReadInventory() {
     Inventory inventory;
     inventory.windows64 = IsWindows64();
@@ -370,15 +373,18 @@ void TakeCreationReports(Inventory& inventory, const std::vector<ClassReport>& c
         if (report == created.end()) continue;
         item = CreatedItem(*report);
         item.named = true;
-        item.created = true;
         item.fault = NamedClassFault(item);
     }
 }
 
-Inventory ReadInventory(const std::vector<ClassReport>& created) {
-    Inventory inventory = ReadInventory();
-    TakeCreationReports(inventory, created);
-    return inventory;
+}  // namespace
+
+InventoryReading::InventoryReading() : call_([this] { inventory_ = ReadInventory(); }) {}
+
+Inventory InventoryReading::Finish(const std::vector<ClassReport>& created) {
+    call_.Wait();
+    TakeCreationReports(inventory_, created);
+    return std::move(inventory_);
 }
 
 bool AnyFault(const Inventory& inventory) {

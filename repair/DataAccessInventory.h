@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "repair/ClassCheck.h"
+#include "winsupport/BackgroundCall.h"
 #include "winsupport/RegistryViews.h"
 
 enum class ItemKind { Provider, OdbcDriver, Dsn, Isam };
@@ -16,15 +17,14 @@ enum class ItemKind { Provider, OdbcDriver, Dsn, Isam };
 struct InventoryItem {
     ItemKind kind = ItemKind::Provider;
     RegistryView view = RegistryView::Bits32;
-    std::wstring name;     // ProgID, driver, data source, engine or format
-    std::wstring file;     // as a process of the view's bitness finds it
-    std::wstring state;    // the fixed word a script reads
-    std::wstring code;     // 0x and eight hex digits, or empty
-    std::wstring reason;   // in the user's language
-    std::wstring note;     // the provider's description, the data source's driver
-    bool named = false;    // a provider this program names
-    bool created = false;  // checked by creating it, not only read
-    bool fault = false;    // needs a person, not the repair
+    std::wstring name;    // ProgID, driver, data source, engine or format
+    std::wstring file;    // as a process of the view's bitness finds it
+    std::wstring state;   // the fixed word a script reads
+    std::wstring code;    // 0x and eight hex digits, or empty
+    std::wstring reason;  // in the user's language
+    std::wstring note;    // the provider's description, the data source's driver
+    bool named = false;   // a provider this program names
+    bool fault = false;   // needs a person, not the repair
 };
 
 struct Inventory {
@@ -36,14 +36,19 @@ struct Inventory {
 // providers this program names, in the log's order.
 std::vector<DataAccessClass> CreatedClasses();
 
-// Reads everything, the named classes of every view as registered only, so
-// that it can run while a checking process creates them.
-Inventory ReadInventory();
-// The own bitness's creation reports of CreatedClasses() take over that
-// view's lines of the named classes.
-void TakeCreationReports(Inventory& inventory, const std::vector<ClassReport>& created);
-// Both in one.
-Inventory ReadInventory(const std::vector<ClassReport>& created);
+// Reads everything on a thread of its own from its start, the named classes
+// of every view as registered only, while a checking process creates them;
+// Finish lets the own bitness's creation reports of CreatedClasses() take
+// over that view's lines of the named classes.
+class InventoryReading {
+public:
+    InventoryReading();
+    Inventory Finish(const std::vector<ClassReport>& created);
+
+private:
+    Inventory inventory_;
+    BackgroundCall call_;  // last: it runs into inventory_
+};
 
 bool AnyFault(const Inventory& inventory);
 // provider, odbc-driver, dsn or isam.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "ui/LinkLabels.h"
 #include "winsupport/DecimalText.h"
 #include "winsupport/LateImports.h"
 
@@ -202,10 +203,7 @@ public:
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         if (!IsSelf(child) || facts_.kind != AccessibleKind::Link) return standard_->accDoDefaultAction(child);
         if (!::IsWindow(control_) || !::IsWindowVisible(control_)) return E_FAIL;
-        // Exactly what a click on the label sends.
-        ::SendMessageW(::GetParent(control_), WM_COMMAND,
-                       MAKEWPARAM(static_cast<WORD>(::GetDlgCtrlID(control_)), STN_CLICKED),
-                       reinterpret_cast<LPARAM>(control_));
+        ClickLabel(control_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {

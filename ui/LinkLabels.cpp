@@ -16,6 +16,11 @@ bool Contains(const std::vector<HWND>& windows, HWND window) {
 }
 }  // namespace
 
+void ClickLabel(HWND label) {
+    ::SendMessageW(::GetParent(label), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(::GetDlgCtrlID(label)), STN_CLICKED),
+                   reinterpret_cast<LPARAM>(label));
+}
+
 LinkLabels::~LinkLabels() {
     for (HWND label : watched_) {
         if (::IsWindow(label)) ::RemoveWindowSubclass(label, &LinkLabels::LabelProc, kSubclassId);
@@ -75,11 +80,7 @@ bool LinkLabels::HandleLinkKeyboard(HWND link, UINT message, WPARAM wParam, LPAR
         case WM_KEYDOWN:
             if (wParam != VK_RETURN && wParam != VK_SPACE) return false;
             // A key held down opens the page once.
-            if ((lParam & (1L << 30)) == 0) {
-                ::SendMessageW(::GetParent(link), WM_COMMAND,
-                               MAKEWPARAM(static_cast<WORD>(::GetDlgCtrlID(link)), STN_CLICKED),
-                               reinterpret_cast<LPARAM>(link));
-            }
+            if ((lParam & (1L << 30)) == 0) ClickLabel(link);
             result = 0;
             return true;
         case WM_CHAR:

@@ -13,6 +13,9 @@
 
 #include "winsupport/Handles.h"
 
+// Sends the label's parent what a click on the label sends.
+void ClickLabel(HWND label);
+
 class LinkLabels {
 public:
     // hovered: where the underlined link is kept, null when there is none.
