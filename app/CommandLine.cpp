@@ -38,6 +38,8 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
         } else if (name == L"program" || name.compare(0, 8, L"program:") == 0) {
             programNamed = true;
             request.programPath = name.size() > 8 ? argument.substr(9) : std::wstring();
+        } else if (name == L"json") {
+            request.json = true;
         } else if (name == L"?") {
             usage = true;
         } else {
@@ -45,6 +47,7 @@ CommandRequest ParseCommandLine(const std::vector<std::wstring>& arguments) {
         }
     }
     if (logNamed && request.mode == CommandMode::Wizard) fail(LoadMessage(msg::LogNeedsCommand));
+    if (request.json && request.mode == CommandMode::Wizard) fail(LoadMessage(msg::JsonNeedsCommand));
     if (programNamed && (request.programPath.empty() || request.mode != CommandMode::Check))
         fail(LoadMessage(msg::ProgramNeedsCheck));
     if (usage) request.mode = CommandMode::Usage;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "repair/RepairRun.h"
+#include "winsupport/Accounts.h"
 #include "winsupport/MessageCatalogue.h"
 #include "winsupport/PeImage.h"
 #include "winsupport/modAPI.h"
@@ -248,19 +249,27 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                     const std::map<RegistryView, std::map<std::wstring, InventoryItem>>& drivers) {
     struct Source {
         HKEY root;
+        std::wstring hive;  // under HKEY_USERS, with its separator
         std::vector<RegistryView> seenBy;
         RegistryView readIn;
+        std::wstring account;
+        bool otherAccount = false;
     };
     std::vector<Source> sources;
-    // The user's data sources are one list for both bitnesses.
-    sources.push_back({HKEY_CURRENT_USER, views, OwnView()});
-    for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {view}, view});
+    // The user's data sources are one list for both bitnesses. As SYSTEM,
+    // they are SYSTEM's own; the people's are in their loaded hives.
+    sources.push_back({HKEY_CURRENT_USER, {}, views, OwnView(), CurrentAccountName(), false});
+    if (RunsAsSystem()) {
+        for (const std::wstring& sid : LoadedUserHives())
+            sources.push_back({HKEY_USERS, sid + L"\\", views, OwnView(), AccountNameOfSid(sid), true});
+    }
+    for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {}, {view}, view, {}, false});
     for (const Source& source : sources) {
-        const ViewKey list(source.root, std::wstring(kOdbcIni) + L"\\ODBC Data Sources", source.readIn);
+        const std::wstring odbcIni = source.hive + kOdbcIni;
+        const ViewKey list(source.root, odbcIni + L"\\ODBC Data Sources", source.readIn);
         for (const auto& [name, driverName] : list.TextValues()) {
             std::wstring database;
-            if (NamesItsFile(driverName))
-                ViewKey(source.root, std::wstring(kOdbcIni) + L"\\" + name, source.readIn).Text(L"DBQ", database);
+            if (NamesItsFile(driverName)) ViewKey(source.root, odbcIni + L"\\" + name, source.readIn).Text(L"DBQ", database);
             bool anyView = false;
             for (const auto& [view, installed] : drivers) {
                 const auto found = installed.find(Lower(driverName));
@@ -272,6 +281,8 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                 item.view = view;
                 item.name = name;
                 item.note = driverName;
+                item.account = source.account;
+                item.otherAccount = source.otherAccount;
                 const auto& installed = drivers.at(view);
                 const auto found = installed.find(Lower(driverName));
                 if (found == installed.end() || found->second.state != L"present") {

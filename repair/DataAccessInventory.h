@@ -23,6 +23,8 @@ struct InventoryItem {
     std::wstring code;    // 0x and eight hex digits, or empty
     std::wstring reason;  // in the user's language
     std::wstring note;    // the provider's description, the data source's driver
+    std::wstring account;  // a user data source's: whose it is
+    bool otherAccount = false;  // another person's, read as SYSTEM: not this process's to use
     bool named = false;   // a provider this program names
     bool fault = false;   // needs a person, not the repair
 };

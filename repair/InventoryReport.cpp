@@ -133,6 +133,7 @@ std::wstring AnswerText(const ProgramAnswer& answer) {
 std::vector<InventoryRow> InventoryRows(const Inventory& inventory, const ProgramAnswer* program) {
     std::vector<Gathered> gathered;
     for (const InventoryItem& item : inventory.items) {
+        if (item.otherAccount) continue;  // the window shows what its own user's programs see
         auto same = std::find_if(gathered.begin(), gathered.end(), [&](const Gathered& other) {
             return other.kind == item.kind && SameName(other.name, item.name);
         });

@@ -154,7 +154,9 @@ std::vector<ProgramCan> WhatItCanUse(const ProgramHost& host, const ProgramIdent
     for (const wchar_t* name : kAccessDrivers)
         answers.push_back(Answer(Find(inventory, ItemKind::OdbcDriver, view, name), view, name));
     for (const InventoryItem& item : inventory.items) {
-        if (item.kind == ItemKind::Dsn && item.view == view) answers.push_back(Answer(&item, view, item.name));
+        // Another person's data sources are not the ones this program would see.
+        if (item.kind == ItemKind::Dsn && item.view == view && !item.otherAccount)
+            answers.push_back(Answer(&item, view, item.name));
     }
     return answers;
 }

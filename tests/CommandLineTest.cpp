@@ -55,6 +55,12 @@ TEST(CommandLine, NamesTheModeTheLogAndWhyALineIsNotUnderstood) {
         EXPECT_EQ(request.logPath, c.log);
         EXPECT_EQ(request.error, c.error);
     }
+    // JSON Lines for /check and /repair only.
+    EXPECT_TRUE(ParseCommandLine({L"/check", L"-JSON", L"/log:C:\\a.json"}).json);
+    EXPECT_FALSE(ParseCommandLine({L"/repair"}).json);
+    EXPECT_EQ(ParseCommandLine({L"/json"}).error,
+              Localized(L"The option /json needs /check or /repair.",
+                        L"Die Option /json ist nur mit /check oder /repair m\u00f6glich."));
     // Split as the system splits a command line: quotes keep a blank inside.
     EXPECT_EQ(CommandLineArguments(L"\"C:\\My Tools\\MdacRepair.exe\" /check \"/log:C:\\My Logs\\a.log\""),
               (std::vector<std::wstring>{L"/check", L"/log:C:\\My Logs\\a.log"}));

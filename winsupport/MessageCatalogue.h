@@ -127,6 +127,8 @@ constexpr int LinkOpenAction = 234;
 constexpr int RowMatches = 235;
 constexpr int RowDiffers = 236;
 constexpr int InventoryListName = 237;
+constexpr int LogNotWritable = 238;
+constexpr int JsonNeedsCommand = 239;
 }  // namespace msg
 
 // The text of a message in the user interface language, exactly as stored

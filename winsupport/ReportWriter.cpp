@@ -24,11 +24,12 @@ bool ReportWriter::OpenFile(const std::wstring& path) {
     return out_ != nullptr;
 }
 
-void ReportWriter::OpenConsole() {
-    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+void ReportWriter::OpenConsole(DWORD which) {
+    HANDLE out = ::GetStdHandle(which);
     if (!Usable(out)) {
-        // A program without a console of its own sees its starter's only when it asks.
-        if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        // A program without a console of its own sees its starter's only when
+        // it asks; the second writer finds it attached already.
+        if (!::AttachConsole(ATTACH_PARENT_PROCESS) && ::GetLastError() != ERROR_ACCESS_DENIED) return;
         owned_.reset(OrNull(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING, 0, nullptr)));
         out = owned_.get();

@@ -16,9 +16,9 @@ public:
 
     // Replaces the file; false when it cannot be written.
     bool OpenFile(const std::wstring& path);
-    // The output the program was given, else its starter's console; without
-    // either, lines go nowhere.
-    void OpenConsole();
+    // The output (or, with STD_ERROR_HANDLE, the error output) the program
+    // was given, else its starter's console; without either, lines go nowhere.
+    void OpenConsole(DWORD which = STD_OUTPUT_HANDLE);
     void WriteLine(const std::wstring& line);
 
 private:

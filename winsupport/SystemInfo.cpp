@@ -85,5 +85,5 @@ WindowsRelease RunningWindowsRelease() {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);
     if (query == nullptr || query(&info) != 0) return {};
-    return {info.dwMajorVersion, info.dwMinorVersion};
+    return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
 }

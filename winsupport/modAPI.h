@@ -74,6 +74,7 @@ std::int32_t GetWindowsVersionKind();
 struct WindowsRelease {
     DWORD major = 0;
     DWORD minor = 0;
+    DWORD build = 0;
 };
 WindowsRelease RunningWindowsRelease();
 
