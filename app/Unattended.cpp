@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/VersionVerdict.h"
@@ -100,11 +100,30 @@ Record Header(CommandMode mode) {
     return {L"header", L"#MdacRepair", {{L"mode", ModeWord(mode)}, {L"time", time}, {L"computer", ComputerName()}}};
 }
 
+// How many lines gave each word, in the order the words first came.
+class Counts {
+public:
+    long long& operator[](const std::wstring& word) {
+        for (auto& [known, count] : counts_) {
+            if (known == word) return count;
+        }
+        return counts_.emplace_back(word, 0).second;
+    }
+    std::wstring Json() const {
+        JsonObject object;
+        for (const auto& [word, count] : counts_) object.Number(word.c_str(), count);
+        return object.Done();
+    }
+
+private:
+    std::vector<std::pair<std::wstring, long long>> counts_;
+};
+
 // What the summary says, gathered while the lines are written.
 struct Tally {
     std::wstring mdacVersion, mdacVerdict, jetVersion, jetVerdict;
-    std::map<std::wstring, long long> files, classes, classesBefore;
-    std::map<std::wstring, std::map<std::wstring, long long>> inventory;  // by view
+    Counts files, classes, classesBefore;
+    Counts inventory32, inventory64;
     long long repairable = 0;  // broken classes of present files: what /repair registers again
     std::vector<std::wstring> faults;
 
@@ -113,12 +132,6 @@ struct Tally {
         faults.push_back((what.size() > 100 ? what.substr(0, 100) : what) + L": " + state);
     }
 };
-
-std::wstring CountsObject(const std::map<std::wstring, long long>& counts) {
-    JsonObject object;
-    for (const auto& [state, count] : counts) object.Number(state.c_str(), count);
-    return object.Done();
-}
 
 std::wstring Clipped(const std::wstring& text, size_t most) {
     return text.size() > most ? text.substr(0, most) : text;
@@ -179,10 +192,11 @@ constexpr size_t kSummaryMost = 2048;  // what Intune keeps of a script's output
 std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
     const auto build = [&](size_t listed, size_t leftOut) {
         JsonObject counts;
-        counts.Raw(L"files", CountsObject(tally.files)).Raw(L"classes", CountsObject(tally.classes));
-        if (mode == CommandMode::Repair) counts.Raw(L"classesBefore", CountsObject(tally.classesBefore));
+        counts.Raw(L"files", tally.files.Json()).Raw(L"classes", tally.classes.Json());
+        if (mode == CommandMode::Repair) counts.Raw(L"classesBefore", tally.classesBefore.Json());
         JsonObject inventory;
-        for (const auto& [view, states] : tally.inventory) inventory.Raw(view.c_str(), CountsObject(states));
+        inventory.Raw(L"32", tally.inventory32.Json());
+        if (IsWindows64()) inventory.Raw(L"64", tally.inventory64.Json());
         counts.Raw(L"inventory", inventory.Done());
         std::wstring faults = L"[";
         for (size_t index = 0; index < listed; ++index) faults += (index == 0 ? L"" : L",") + JsonString(tally.faults[index]);
@@ -247,6 +261,7 @@ public:
     void Write(const Record& record) { out_.WriteLine(request_.json ? JsonLine(record) : TabLine(record)); }
 
     Tally& tally() { return tally_; }
+    bool Json() const { return request_.json; }
 
     // failure: why the run could not be done, for the error output.
     int Finish(int exitCode, const std::wstring& failure = {}) {
@@ -386,7 +401,7 @@ void WriteInventoryLines(Results& out, const Inventory& inventory) {
         if (item.kind == ItemKind::Dsn) record.facts.push_back({L"account", item.account});
         out.Write(record);
         Tally& tally = out.tally();
-        ++tally.inventory[ViewBits(item.view)][item.state];
+        ++(item.view == RegistryView::Bits64 ? tally.inventory64 : tally.inventory32)[item.state];
         if (item.fault) {
             const std::wstring whose = item.otherAccount ? L" (" + item.account + L")" : std::wstring();
             tally.Fault(std::wstring(ItemKeyword(item.kind)) + L"/" + ViewBits(item.view) + L" " + item.name + whose,
@@ -478,7 +493,7 @@ int Repair(Results& out, NotDone& notDone) {
     }
     // For the summary only: what a repair cannot change.
     std::wstring installed;
-    ReadVersions(out, false, installed);
+    if (out.Json()) ReadVersions(out, false, installed);
     const ComponentFileTable catalogue = Catalogue();
     // The registering process starts while the classes are checked, and the
     // checking process of the second pass while the files are registered.

@@ -249,25 +249,28 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                     const std::map<RegistryView, std::map<std::wstring, InventoryItem>>& drivers) {
     struct Source {
         HKEY root;
-        std::wstring hive;  // under HKEY_USERS, with its separator
+        std::wstring hive;  // a person's SID under HKEY_USERS
         std::vector<RegistryView> seenBy;
         RegistryView readIn;
-        std::wstring account;
-        bool otherAccount = false;
+        bool user;
     };
     std::vector<Source> sources;
     // The user's data sources are one list for both bitnesses. As SYSTEM,
     // they are SYSTEM's own; the people's are in their loaded hives.
-    sources.push_back({HKEY_CURRENT_USER, {}, views, OwnView(), CurrentAccountName(), false});
+    sources.push_back({HKEY_CURRENT_USER, {}, views, OwnView(), true});
     if (RunsAsSystem()) {
-        for (const std::wstring& sid : LoadedUserHives())
-            sources.push_back({HKEY_USERS, sid + L"\\", views, OwnView(), AccountNameOfSid(sid), true});
+        for (const std::wstring& sid : LoadedUserHives()) sources.push_back({HKEY_USERS, sid, views, OwnView(), true});
     }
-    for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {}, {view}, view, {}, false});
+    for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {}, {view}, view, false});
     for (const Source& source : sources) {
-        const std::wstring odbcIni = source.hive + kOdbcIni;
+        const std::wstring odbcIni = (source.hive.empty() ? L"" : source.hive + L"\\") + kOdbcIni;
         const ViewKey list(source.root, odbcIni + L"\\ODBC Data Sources", source.readIn);
-        for (const auto& [name, driverName] : list.TextValues()) {
+        const auto dataSources = list.TextValues();
+        // Named only when there is a line to name it in: a lookup may ask the domain.
+        const std::wstring account = !source.user || dataSources.empty() ? std::wstring()
+                                     : source.hive.empty()               ? CurrentAccountName()
+                                                                         : AccountNameOfSid(source.hive);
+        for (const auto& [name, driverName] : dataSources) {
             std::wstring database;
             if (NamesItsFile(driverName)) ViewKey(source.root, odbcIni + L"\\" + name, source.readIn).Text(L"DBQ", database);
             bool anyView = false;
@@ -281,8 +284,8 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                 item.view = view;
                 item.name = name;
                 item.note = driverName;
-                item.account = source.account;
-                item.otherAccount = source.otherAccount;
+                item.account = account;
+                item.otherAccount = !source.hive.empty();
                 const auto& installed = drivers.at(view);
                 const auto found = installed.find(Lower(driverName));
                 if (found == installed.end() || found->second.state != L"present") {

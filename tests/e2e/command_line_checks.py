@@ -4,12 +4,20 @@ log and its output, with every visible window on the display watched while it
 runs. Mixed into the walks of each language, so that the reason texts are
 checked in both."""
 
+import collections
+import json
 import os
+import re
 import shutil
 import subprocess
+import tempfile
 import time
 
 import wizard_e2e as e2e
+from inventory_checks import registry_file
+
+# A line of Wine's own debug channels.
+WINE_CHANNEL = re.compile(r"^[0-9a-f]{4}:(fixme|err|warn|trace):")
 
 LISTED = [path for path, _, listed in e2e.CATALOGUE if listed]
 
@@ -33,6 +41,7 @@ CLASSES = [
 
 # What 32-bit and 64-bit programs can use: the inventory's test reads these.
 INVENTORY = ("provider", "odbc-driver", "dsn", "isam")
+USER_SOURCES = r"HKEY_CURRENT_USER\Software\ODBC\ODBC.INI"
 
 
 def result_lines(text):
@@ -68,16 +77,19 @@ class CommandLineChecks:
 
     def run_program(self, prefix, *arguments, close_box=False):
         """Runs the program to its end: its exit code, seconds, output and the
-        windows that showed while it ran. close_box: presses Enter on the
-        message box until it closes."""
+        windows that showed while it ran; self.errors: its error output.
+        close_box: presses Enter on the message box until it closes."""
         inspector = prefix.start_inspector()
         registrations = prefix.drive_c("registrations.txt")
         if os.path.exists(registrations):
             os.remove(registrations)
         env = dict(prefix.env, WIZARD_REGISTRATION_LOG="C:\\registrations.txt")
         started = time.monotonic()
+        # Into files: a pipe nobody reads while the program runs could fill and stop it.
+        out_file = tempfile.TemporaryFile(dir=prefix.path)
+        err_file = tempfile.TemporaryFile(dir=prefix.path)
         process = subprocess.Popen([prefix.wine_command, e2e.built("WIZARD_PROGRAM")] + list(arguments), env=env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                   stdout=out_file, stderr=err_file)
         windows = []
         pressed = None
         try:
@@ -97,12 +109,18 @@ class CommandLineChecks:
                     pressed = time.monotonic()
                 time.sleep(0.05)
             seconds = time.monotonic() - started
-            output = process.stdout.read().decode("utf-8")
         finally:
             if process.poll() is None:
                 process.kill()
             process.wait()
-            process.stdout.close()
+        out_file.seek(0)
+        err_file.seek(0)
+        output = out_file.read().decode("utf-8")
+        # Wine's own complaints are no part of what the program says.
+        self.errors = "".join(line for line in err_file.read().decode("utf-8").splitlines(True)
+                              if not WINE_CHANNEL.match(line))
+        out_file.close()
+        err_file.close()
         return process.returncode, seconds, output, windows
 
     def missing_code(self, prefix, path):
@@ -278,3 +296,105 @@ class CommandLineChecks:
         self.assertEqual(code, 0)
         self.assertEqual([window["class"] for window in windows], ["#32770"])
         self.assertIn(self.msg(170), windows[0]["texts"])
+
+    # ---- JSON Lines for deployment engines ----------------------------------------------
+
+    def json_lines(self, text):
+        """Every line an object, the text ASCII whatever the language."""
+        self.assertTrue(all(byte < 0x80 for byte in text.encode("utf-8")), "ASCII only")
+        self.assertTrue(text.endswith("\r\n"))
+        return [json.loads(line) for line in text.split("\r\n")[:-1]]
+
+    def assertSummary(self, line, mode, exit_code, meaning, objects=()):
+        """The summary's own facts, and its counts against the lines before it."""
+        self.assertLessEqual(len(line), 2048)
+        summary = json.loads(line)
+        self.assertEqual([summary["kind"], summary["mode"], summary["exit"], summary["meaning"]],
+                         ["summary", mode, exit_code, meaning])
+        self.assertEqual(list(summary)[:6], ["kind", "version", "mode", "exit", "meaning", "computer"])
+        self.assertRegex(summary["version"], r"^\d+\.\d+\.\d+\.\d+$")
+        self.assertRegex(summary["utc"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
+        self.assertIsInstance(summary["seconds"], float)
+        self.assertEqual(summary["programBits"], 64 if e2e.ARCH == "x64" else 32)
+        self.assertEqual(summary["windows"]["bits"], 32 if e2e.ARCH == "x86" and self.kind != "wow64" else 64)
+        self.assertNotEqual(summary["account"], "")
+        if objects:
+            def tally(kind, key):
+                return dict(collections.Counter(o[key] for o in objects if o["kind"] == kind))
+            counts = summary["counts"]
+            self.assertEqual(counts["files"], tally("file", "result"))
+            self.assertEqual(counts["classes"], tally("class" if mode == "check" else "class-after", "result"))
+            inventory = collections.defaultdict(collections.Counter)
+            for o in objects:
+                if o["kind"] in INVENTORY:
+                    inventory[str(o["view"])][o["state"]] += 1
+            self.assertEqual(counts["inventory"], {view: dict(states) for view, states in inventory.items()})
+        return summary
+
+    def test_json_lines_end_in_one_summary_that_deployment_engines_read(self):
+        prefix = self.cli_prefix()
+        jro, osp = stand_in_class_id("JRO.JetEngine"), stand_in_class_id("MSDAOSP")
+        prefix.fixture("delete", "HKCR\\CLSID\\" + jro, "sz", "HKCR\\CLSID\\%s\\InprocServer32" % osp, "",
+                       "C:\\nowhere\\MSDAOSP.DLL")
+        # The same facts as the tab-separated lines, in their order, under names.
+        code, _, tabbed, windows = self.run_program(prefix, "/check")
+        self.assertEqual((code, windows, self.errors), (1, [], ""))
+        code, _, output, windows = self.run_program(prefix, "/check", "/json")
+        self.assertEqual((code, windows, self.errors), (1, [], ""), "nothing on the error output of a run that ran")
+        objects = self.json_lines(output)
+        rows = [line.split("\t") for line in tabbed.split("\r\n")[:-1]]
+        self.assertEqual(len(objects), len(rows) + 1)
+        self.assertEqual(objects[0]["kind"], "header")
+        self.assertEqual([objects[0]["mode"], objects[0]["computer"]], rows[0][1:2] + rows[0][3:])
+        for o, row in zip(objects[1:], rows[1:]):
+            values = [str(value) for value in list(o.values())[1:]]
+            self.assertEqual(values, row if o["kind"] in ("file", "version") else row[1:], o)
+            self.assertEqual(o["kind"], {"MDAC": "version", "Jet": "version"}.get(row[0], o["kind"]))
+        kinds = {o["kind"] for o in objects[1:-1]}
+        self.assertTrue({"version", "file", "class", "provider"} <= kinds <= {"version", "file", "class"} | set(INVENTORY),
+                        kinds)
+        self.assertEqual(objects[1], {"kind": "version", "item": "MDAC", "version": "2.81.1117.0", "verdict": "latest"})
+        summary = self.assertSummary(output.split("\r\n")[-2], "check", 1, "repair-recommended", objects[1:-1])
+        self.assertEqual(summary["mdac"], {"version": "2.81.1117.0", "verdict": "latest"})
+        self.assertEqual([summary["repairable"], summary["faults"][:2], summary["faultsLeftOut"]],
+                         [2, ["class JRO.JetEngine: not-registered", "class MSDAOSP: file-missing"], 0])
+        self.assertGreater(summary["counts"]["files"]["missing"], 0, "the scenario's missing files")
+
+        # With a log: the output is exactly the summary, the log's last line.
+        code, _, output, windows = self.run_program(prefix, "/repair", "/json", "/log:C:\\repair.json")
+        self.assertEqual((code, windows, self.errors), (0, [], ""))
+        with open(prefix.drive_c("repair.json"), "rb") as log:
+            logged = log.read().decode("ascii")
+        objects = self.json_lines(logged)
+        self.assertEqual(output, logged.split("\r\n")[-2] + "\r\n")
+        self.assertEqual(objects[0]["mode"], "repair")
+        summary = self.assertSummary(output.strip(), "repair", 0, "repaired", objects[1:-1])
+        self.assertEqual([summary["repairable"], summary["counts"]["classesBefore"].get("file-missing")], [0, 1])
+        self.assertFalse([fault for fault in summary["faults"] if fault.startswith("class ")])
+
+        # Hundreds of faults for a person: the line keeps its limit and says how many it left out.
+        names = ["Bestellungen M\u00fcller %03d \u20ac" % number for number in range(300)]
+        keys = {USER_SOURCES + "\\ODBC Data Sources": {name: '"No Such Driver"' for name in names}}
+        reg = os.path.join(prefix.path, "many.reg")
+        with open(reg, "w", encoding="utf-16") as file:
+            file.write(registry_file(keys))
+        prefix.wine("regedit", "/S", e2e.windows_path(reg))
+        code, _, output, windows = self.run_program(prefix, "/check", "/json", "/log:C:\\many.json")
+        self.assertEqual((code, windows, self.errors), (4, [], ""))
+        self.assertEqual(output.count("\r\n"), 1)
+        with open(prefix.drive_c("many.json"), "rb") as log:
+            objects = self.json_lines(log.read().decode("ascii"))
+        summary = self.assertSummary(output.strip(), "check", 4, "needs-person", objects[1:-1])
+        faulty = [o for o in objects if o["kind"] == "dsn" and o["name"] in names]
+        self.assertEqual({o["name"] for o in faulty}, set(names), "names escaped and read back")
+        self.assertGreater(summary["faultsLeftOut"], 0)
+        self.assertGreaterEqual(len(summary["faults"]) + summary["faultsLeftOut"], len(faulty))
+        self.assertIn("dsn/%s %s: driver-missing" % (faulty[0]["view"], names[0]), summary["faults"])
+        self.assertEqual(faulty[0]["account"], summary["account"], "a user data source names its account")
+
+        # A log that cannot be written: 2 as ever, the summary on the output, why on the error output.
+        path = "C:\\no such folder\\check.json"
+        code, _, output, windows = self.run_program(prefix, "/check", "/json", "/log:" + path)
+        self.assertEqual((code, windows), (2, []))
+        self.assertSummary(output.strip(), "check", 2, "log-not-writable")
+        self.assertEqual(self.errors, self.msg(238).replace("[*]", path) + "\r\n")

@@ -183,7 +183,7 @@ class InventoryChecks:
         items = {}
         for line in lines:
             if line[0] in ("provider", "odbc-driver", "dsn", "isam"):
-                self.assertEqual(len(line), 7, line)
+                self.assertEqual(len(line), 8 if line[0] == "dsn" else 7, line)
                 self.assertNotIn((line[0], line[1], line[2]), items, "one line per item and view")
                 items[(line[0], line[1], line[2])] = line
         for key, (file, state) in expected_items(own).items():
@@ -196,6 +196,9 @@ class InventoryChecks:
         # Created in the program's own view only; every named class has a line in both.
         self.assertTrue(items[("provider", own, "ADODB.Connection")][4] in ("ready", "not-registered"))
         self.assertIn(("provider", "32" if own == "64" else "64", "ADODB.Connection"), items)
+        # A user data source names whose it is, a system one nobody.
+        self.assertNotEqual(items[("dsn", "32", "UserDsn32Only")][7], "")
+        self.assertEqual(items[("dsn", "64", "OrphanDsn")][7], "")
         self.assertEqual(items[("dsn", "64", "UserDsn32Only")][6],
                          self.msg(181).replace("[1:*]", "Only32 Driver").replace("[2:*]", "64"))
         # Nothing for the repair, faults for a person: 4.

@@ -4,7 +4,8 @@ figures as a Markdown table.
 
 Usage: benchmark.py OUTPUT.md --runs N --launcher EXE --empty EXE --empty-libraries EXE
 Needs the environment of the end-to-end walks (WIZARD_PROGRAM,
-WIZARD_FIXTURE_TOOL, WIZARD_WINDOW_INSPECTOR, WIZARD_STAND_IN) and
+WIZARD_FIXTURE_TOOL, WIZARD_WINDOW_INSPECTOR, WIZARD_STAND_IN, WIZARD_STAND_IN_FAILING,
+WIZARD_STAND_IN_CRASHES) and
 WIZARD_PROGRAM_X86 for the size of the 32-bit program.
 """
 
@@ -12,6 +13,7 @@ import argparse
 import datetime
 import os
 import platform
+import shutil
 import statistics
 import subprocess
 import sys
@@ -113,13 +115,24 @@ def main():
     crowded_registry(crowded_reg)
     crowded.wine("regedit", "/S", e2e.windows_path(crowded_reg))
     crowded.stop_server()
+    # A broken PC: one component crashes when registered and one refuses, one
+    # file is gone, and five classes lose their registration before each run.
+    broken = e2e.Prefix(os.path.join(root, "broken"), "en", display, base=prefix.path)
+    for relative, variant in ((r"System\ado\MSADOX.DLL", "WIZARD_STAND_IN_CRASHES"),
+                              (r"System\ado\MSJRO.DLL", "WIZARD_STAND_IN_FAILING")):
+        shutil.copy(e2e.built(variant), broken.existing(COMMON_FILES + "\\" + relative))
+    os.remove(broken.existing(COMMON_FILES + r"\System\msadc\MSADDS.DLL"))
+    broken.stop_server()
+    unregister = []
+    for index in (1, 2, 3, 4, 8):
+        unregister += ["delete", r"HKCR\CLSID\{5AE1C0DE-0000-4000-8000-0000000000%02X}" % index]
     # Each prefix's server stays up from here to the end: a run in one prefix
     # would otherwise find the other's server gone and pay for its start and
     # for reading its registry, which the crowded one has more of.
     # The services it starts come up with the first program and keep its
     # output open: that program prints nothing, so that a measured one's
     # output ends with it.
-    for each in (prefix, scaled, crowded):
+    for each in (prefix, scaled, crowded, broken):
         subprocess.run([e2e.WINESERVER, "-p"], env=each.env, check=True)
         each.wine("cmd", "/c", "exit", check=False)
     run = lambda *a: launcher(prefix, args.launcher, *a)  # noqa: E731
@@ -144,11 +157,12 @@ def main():
     run_scaled("startup", wizard_path)
     timed(prefix, wizard, "/check")
     timed(crowded, wizard, "/check")
+    timed(broken, wizard, "/check")
     samples = {name: [] for name in ("empty_startup", "libraries_startup", "wizard_startup", "empty_peak",
                                      "wizard_peak", "check_versions", "fill_list", "repair", "wizard_peak_after", "register",
                                      "read_jet", "read_listed", "wizard_shown", "empty_shown",
                                      "empty_scaled", "wizard_scaled", "check", "check_crowded", "unattended_repair",
-                                     "regsvr32_loop")}
+                                     "regsvr32_loop", "check_broken", "repair_broken")}
     for index in range(args.runs):
         empty = run("startup", empty_path)
         samples["empty_startup"].append(float(empty["startup_ms"]))
@@ -172,9 +186,14 @@ def main():
         samples["check_crowded"].append(timed(crowded, wizard, "/check"))
         samples["unattended_repair"].append(timed(prefix, wizard, "/repair"))
         samples["regsvr32_loop"].append(timed(prefix, "cmd", "/c", r"C:\regsvr32-loop.cmd"))
+        broken.fixture(*unregister)
+        samples["check_broken"].append(timed(broken, wizard, "/check", "/json"))
+        broken.fixture(*unregister)
+        samples["repair_broken"].append(timed(broken, wizard, "/repair", "/json"))
         print("run %d of %d done" % (index + 1, args.runs), flush=True)
     prefix.stop()
     crowded.stop()
+    broken.stop()
     scaled.stop()
     display.stop()
 
@@ -232,7 +251,8 @@ def main():
         " ends, as the wizard's worker process does. `/check` and `/repair` are timed"
         " from outside, from the start of the Wine process to its end, with each"
         " prefix's Wine server kept running throughout, so that no run pays for"
-        " starting one; the crowded prefix is the standard one with the extra keys.",
+        " starting one; the crowded prefix is the standard one with the extra keys, the"
+        " broken one the standard one with the faults named in its rows.",
         "",
         "| Figure | Wizard | Yardstick | Ratio or overhead | Target | |",
         "|---|---|---|---|---|---|",
@@ -260,6 +280,9 @@ def main():
         "| `/repair`, process start to end (yardstick: a `regsvr32 /s` loop over the same 24 files) | %s | %s |"
         " %.1f× faster | 5× faster | %s |" % (ms("unattended_repair"), ms("regsvr32_loop"), loop_ratio,
                                               yes(loop_ratio >= 5)),
+        "| `/check /json` on a broken PC: five classes unregistered, a file gone, a component that crashes"
+        " and one that refuses | %s | | | | |" % ms("check_broken"),
+        "| `/repair /json` on that PC | %s | | | | |" % ms("repair_broken"),
     ]
     lines += ["", "| Program | Size | Imported DLLs | Target | |", "|---|---|---|---|---|"]
     for name, path in sizes:
