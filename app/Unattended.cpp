@@ -199,7 +199,8 @@ std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
         if (IsWindows64()) inventory.Raw(L"64", tally.inventory64.Json());
         counts.Raw(L"inventory", inventory.Done());
         std::wstring faults = L"[";
-        for (size_t index = 0; index < listed; ++index) faults += (index == 0 ? L"" : L",") + JsonString(tally.faults[index]);
+        for (size_t index = 0; index < listed; ++index)
+            faults += (index == 0 ? L"" : L",") + JsonString(tally.faults[index]);
         JsonObject summary;
         summary.Text(L"kind", L"summary")
             .Text(L"version", OwnVersion())
@@ -212,8 +213,8 @@ std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
         const WindowsRelease windows = RunningWindowsRelease();
         summary
             .Raw(L"windows", JsonObject()
-                                 .Text(L"version", DecimalText(windows.major) + L"." + DecimalText(windows.minor) + L"." +
-                                                       DecimalText(windows.build))
+                                 .Text(L"version", DecimalText(windows.major) + L"." + DecimalText(windows.minor) +
+                                                       L"." + DecimalText(windows.build))
                                  .Number(L"bits", IsWindows64() ? 64 : 32)
                                  .Done())
             .Number(L"programBits", static_cast<long long>(sizeof(void*) * 8))
@@ -327,10 +328,10 @@ VersionVerdict ReadVersions(Results& out, bool write, std::wstring& installed) {
     const std::wstring jetPath = JetEnginePath(GetSystemDirectoryText());
     VS_FIXEDFILEINFO jetInfo{};
     const bool jetFound = ReadFixedFileInfo(jetPath, jetInfo);
-    const std::wstring jetVersion = jetFound ? GetFileVersionText(jetPath, false) : std::wstring();
-    const VersionVerdict verdict =
-        JudgeVersions(installed.substr(0, 4), GetFileVersionText(jetPath, false), GetFileVersionText(jetPath, true),
-                      GetWindowsVersionKind());
+    const std::wstring jetText = GetFileVersionText(jetPath, false);
+    const std::wstring jetVersion = jetFound ? jetText : std::wstring();
+    VersionVerdict verdict =
+        JudgeVersions(installed.substr(0, 4), jetText, GetFileVersionText(jetPath, true), GetWindowsVersionKind());
     const auto keyword = [](bool found, bool upToDate) {
         return !found ? L"not-found" : upToDate ? L"latest" : L"update";
     };
@@ -342,9 +343,8 @@ VersionVerdict ReadVersions(Results& out, bool write, std::wstring& installed) {
     if (!verdict.mdac.upToDate) tally.Fault(L"MDAC", tally.mdacVerdict);
     if (!verdict.jet.upToDate) tally.Fault(L"Jet", tally.jetVerdict);
     if (write) {
-        out.Write({L"version",
-                   nullptr,
-                   {{L"item", L"MDAC"}, {L"version", installed}, {L"verdict", tally.mdacVerdict}}});
+        out.Write(
+            {L"version", nullptr, {{L"item", L"MDAC"}, {L"version", installed}, {L"verdict", tally.mdacVerdict}}});
         out.Write({L"version", nullptr, {{L"item", L"Jet"}, {L"version", jetVersion}, {L"verdict", tally.jetVerdict}}});
     }
     return verdict;
@@ -554,8 +554,8 @@ int RunUnattended(const CommandRequest& request) {
     NotDone notDone{0, {}};
     std::wstring reason;
     try {
-        const int code = request.mode == CommandMode::Check ? Check(out, request.programPath, notDone)
-                                                            : Repair(out, notDone);
+        const int code =
+            request.mode == CommandMode::Check ? Check(out, request.programPath, notDone) : Repair(out, notDone);
         return out.Finish(code, notDone.exitCode == code ? notDone.reason : std::wstring());
     } catch (const RaisedError& error) {
         reason = error.Description();

@@ -263,8 +263,8 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
     }
     for (RegistryView view : views) sources.push_back({HKEY_LOCAL_MACHINE, {}, {view}, view, false});
     for (const Source& source : sources) {
-        const std::wstring odbcIni = (source.hive.empty() ? L"" : source.hive + L"\\") + kOdbcIni;
-        const ViewKey list(source.root, odbcIni + L"\\ODBC Data Sources", source.readIn);
+        const std::wstring sourceKeys = (source.hive.empty() ? L"" : source.hive + L"\\") + kOdbcIni + L"\\";
+        const ViewKey list(source.root, sourceKeys + L"ODBC Data Sources", source.readIn);
         const auto dataSources = list.TextValues();
         // Named only when there is a line to name it in: a lookup may ask the domain.
         const std::wstring account = !source.user || dataSources.empty() ? std::wstring()
@@ -272,7 +272,7 @@ void AddDataSources(Inventory& inventory, const std::vector<RegistryView>& views
                                                                          : AccountNameOfSid(source.hive);
         for (const auto& [name, driverName] : dataSources) {
             std::wstring database;
-            if (NamesItsFile(driverName)) ViewKey(source.root, odbcIni + L"\\" + name, source.readIn).Text(L"DBQ", database);
+            if (NamesItsFile(driverName)) ViewKey(source.root, sourceKeys + name, source.readIn).Text(L"DBQ", database);
             bool anyView = false;
             for (const auto& [view, installed] : drivers) {
                 const auto found = installed.find(Lower(driverName));

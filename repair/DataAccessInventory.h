@@ -17,16 +17,16 @@ enum class ItemKind { Provider, OdbcDriver, Dsn, Isam };
 struct InventoryItem {
     ItemKind kind = ItemKind::Provider;
     RegistryView view = RegistryView::Bits32;
-    std::wstring name;    // ProgID, driver, data source, engine or format
-    std::wstring file;    // as a process of the view's bitness finds it
-    std::wstring state;   // the fixed word a script reads
-    std::wstring code;    // 0x and eight hex digits, or empty
-    std::wstring reason;  // in the user's language
-    std::wstring note;    // the provider's description, the data source's driver
-    std::wstring account;  // a user data source's: whose it is
+    std::wstring name;          // ProgID, driver, data source, engine or format
+    std::wstring file;          // as a process of the view's bitness finds it
+    std::wstring state;         // the fixed word a script reads
+    std::wstring code;          // 0x and eight hex digits, or empty
+    std::wstring reason;        // in the user's language
+    std::wstring note;          // the provider's description, the data source's driver
+    std::wstring account;       // a user data source's: whose it is
     bool otherAccount = false;  // another person's, read as SYSTEM: not this process's to use
-    bool named = false;   // a provider this program names
-    bool fault = false;   // needs a person, not the repair
+    bool named = false;         // a provider this program names
+    bool fault = false;         // needs a person, not the repair
 };
 
 struct Inventory {

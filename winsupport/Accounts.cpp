@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <sddl.h>
 
-
 #include "winsupport/Handles.h"
 
 namespace {
