@@ -284,7 +284,15 @@ class Walks(unittest.TestCase):
 
     def next_to_versions(self, wizard, scenario_name):
         wizard.click("cmdWeiter")
-        state = wizard.wait_page("pic2")
+        try:
+            state = wizard.wait_page("pic2")
+        except AssertionError:
+            # The emulated Wine has lost a click on the welcome page once in
+            # many runs; a click it only delayed would show as the page after.
+            if wizard.snapshot().front != "pic1":
+                raise
+            wizard.click("cmdWeiter")
+            state = wizard.wait_page("pic2")
         self.check_versions(state, SCENARIOS[scenario_name])
         self.check_screen_reader(wizard, state)
         return state
