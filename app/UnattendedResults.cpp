@@ -116,6 +116,10 @@ const wchar_t* Meaning(CommandMode mode, int exitCode, const Tally& tally) {
 constexpr size_t kSummaryMost = 2048;  // what Intune keeps of a script's output
 
 std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
+    // Read once, so that the line measured is the line written.
+    const std::wstring utc = UtcNow();
+    const std::wstring seconds = SecondsSinceStart();
+    const std::wstring account = Clipped(CurrentAccountName(), 64);
     const auto build = [&](size_t listed, size_t leftOut) {
         JsonObject counts;
         counts.Raw(L"files", tally.files.Json()).Raw(L"classes", tally.classes.Json());
@@ -134,8 +138,8 @@ std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
             .Number(L"exit", exitCode)
             .Text(L"meaning", Meaning(mode, exitCode, tally))
             .Text(L"computer", ComputerName())
-            .Text(L"utc", UtcNow())
-            .Raw(L"seconds", SecondsSinceStart());
+            .Text(L"utc", utc)
+            .Raw(L"seconds", seconds);
         const WindowsRelease windows = RunningWindowsRelease();
         summary
             .Raw(L"windows", JsonObject()
@@ -144,7 +148,7 @@ std::wstring SummaryLine(CommandMode mode, int exitCode, const Tally& tally) {
                                  .Number(L"bits", IsWindows64() ? 64 : 32)
                                  .Done())
             .Number(L"programBits", static_cast<long long>(sizeof(void*) * 8))
-            .Text(L"account", Clipped(CurrentAccountName(), 64))
+            .Text(L"account", account)
             .Raw(L"mdac", JsonObject()
                               .Text(L"version", Clipped(tally.mdacVersion, 32))
                               .Text(L"verdict", tally.mdacVerdict)
