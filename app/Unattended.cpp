@@ -167,20 +167,15 @@ void WriteProgramLines(Results& out, const ProgramIdentity& identity, const Inve
     }
 }
 
-// The reason of a run that could not be done, for the error output.
-struct NotDone {
-    int exitCode;
-    std::wstring reason;
-};
-
-int Check(Results& out, const std::wstring& programPath, NotDone& notDone) {
+// failure: why the check could not be done, for the error output.
+int Check(Results& out, const std::wstring& programPath, std::wstring& failure) {
     // A file that is no program is told so before anything is checked.
     ProgramIdentity identity;
     if (!programPath.empty()) {
         identity = IdentifyProgram(programPath);
         if (identity.hosts.empty()) {
             out.Write(ErrorRecord(identity.reason));
-            notDone = {kExitBadCommandLine, identity.reason};
+            failure = identity.reason;
             return kExitBadCommandLine;
         }
     }
@@ -215,12 +210,11 @@ public:
     bool KeepAlive() override { return true; }
 };
 
-int Repair(Results& out, NotDone& notDone) {
+int Repair(Results& out, std::wstring& failure) {
     // Nobody is there to answer a consent prompt.
     if (CurrentRights() != Rights::Administrator) {
-        const std::wstring reason = LoadMessage(msg::RepairNeedsAdministrator);
-        out.Write(ErrorRecord(reason));
-        notDone = {kExitElevationRequired, reason};
+        failure = LoadMessage(msg::RepairNeedsAdministrator);
+        out.Write(ErrorRecord(failure));
         return kExitElevationRequired;
     }
     // For the summary only: what a repair cannot change.
@@ -283,12 +277,11 @@ int RunUnattended(const CommandRequest& request) {
         out.Write(ErrorRecord(request.error));
         return out.Finish(kExitBadCommandLine, request.error);
     }
-    NotDone notDone{0, {}};
     std::wstring reason;
     try {
         const int code =
-            request.mode == CommandMode::Check ? Check(out, request.programPath, notDone) : Repair(out, notDone);
-        return out.Finish(code, notDone.exitCode == code ? notDone.reason : std::wstring());
+            request.mode == CommandMode::Check ? Check(out, request.programPath, reason) : Repair(out, reason);
+        return out.Finish(code, reason);
     } catch (const RaisedError& error) {
         reason = error.Description();
     } catch (const std::exception& error) {

@@ -76,11 +76,16 @@ std::wstring SecondsSinceStart() {
     return DecimalText(hundredths / 100) + L"." + Two(static_cast<WORD>(hundredths % 100));
 }
 
+// 2026-12-11, then between, then 08:15:02.
+std::wstring DateTimeText(const SYSTEMTIME& time, const wchar_t* between) {
+    return DecimalText(time.wYear) + L"-" + Two(time.wMonth) + L"-" + Two(time.wDay) + between + Two(time.wHour) +
+           L":" + Two(time.wMinute) + L":" + Two(time.wSecond);
+}
+
 std::wstring UtcNow() {
     SYSTEMTIME now{};
     ::GetSystemTime(&now);
-    return DecimalText(now.wYear) + L"-" + Two(now.wMonth) + L"-" + Two(now.wDay) + L"T" + Two(now.wHour) + L":" +
-           Two(now.wMinute) + L":" + Two(now.wSecond) + L"Z";
+    return DateTimeText(now, L"T") + L"Z";
 }
 
 std::wstring OwnVersion() {
@@ -181,9 +186,9 @@ Record ErrorRecord(const std::wstring& reason) {
 Record Header(CommandMode mode) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    const std::wstring time = DecimalText(now.wYear) + L"-" + Two(now.wMonth) + L"-" + Two(now.wDay) + L" " +
-                              Two(now.wHour) + L":" + Two(now.wMinute) + L":" + Two(now.wSecond);
-    return {L"header", L"#MdacRepair", {{L"mode", ModeWord(mode)}, {L"time", time}, {L"computer", ComputerName()}}};
+    return {L"header",
+            L"#MdacRepair",
+            {{L"mode", ModeWord(mode)}, {L"time", DateTimeText(now, L" ")}, {L"computer", ComputerName()}}};
 }
 
 long long& Counts::operator[](const std::wstring& word) {
@@ -201,17 +206,17 @@ std::wstring Counts::Json() const {
 
 void Tally::Fault(const std::wstring& what, const std::wstring& state) {
     // One long name must not crowd out the others.
-    faults.push_back((what.size() > 100 ? what.substr(0, 100) : what) + L": " + state);
+    faults.push_back(Clipped(what, 100) + L": " + state);
 }
 
 bool Results::Open() {
     if (request_.logPath.empty()) {
         out_.OpenConsole();
+        writable_ = true;
         return true;
     }
-    if (!out_.OpenFile(request_.logPath)) return false;
-    opened_ = true;
-    return true;
+    writable_ = out_.OpenFile(request_.logPath);
+    return writable_;
 }
 
 void Results::Write(const Record& record) {
@@ -221,7 +226,7 @@ void Results::Write(const Record& record) {
 int Results::Finish(int exitCode, const std::wstring& failure) {
     if (!request_.json) return exitCode;
     const std::wstring summary = SummaryLine(request_.mode, exitCode, tally_);
-    if (opened_ || request_.logPath.empty()) out_.WriteLine(summary);
+    if (writable_) out_.WriteLine(summary);
     // A script that logs to a file still prints exactly one line.
     if (!request_.logPath.empty()) {
         ReportWriter console;

@@ -69,6 +69,6 @@ public:
 private:
     const CommandRequest& request_;
     ReportWriter out_;
-    bool opened_ = false;
+    bool writable_ = false;  // opened: a console, or the log
     Tally tally_;
 };

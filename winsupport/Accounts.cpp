@@ -54,6 +54,11 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+bool IsSystem(PSID sid) {
+    if (systemForTests >= 0) return systemForTests == 1;
+    return sid != nullptr && ::IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
 }  // namespace
 
 std::wstring CurrentAccountSid() {
@@ -62,9 +67,8 @@ std::wstring CurrentAccountSid() {
 }
 
 bool RunsAsSystem() {
-    if (systemForTests >= 0) return systemForTests == 1;
     std::vector<BYTE> user = TokenUserBlock();
-    return SidOf(user) != nullptr && ::IsWellKnownSid(SidOf(user), WinLocalSystemSid);
+    return IsSystem(SidOf(user));
 }
 
 void SetRunsAsSystemForTests(int answer) {
@@ -72,8 +76,8 @@ void SetRunsAsSystemForTests(int answer) {
 }
 
 std::wstring CurrentAccountName() {
-    if (RunsAsSystem()) return L"SYSTEM";
     std::vector<BYTE> user = TokenUserBlock();
+    if (IsSystem(SidOf(user))) return L"SYSTEM";
     const std::wstring name = NameOf(SidOf(user));
     return name.empty() ? SidText(SidOf(user)) : name;
 }

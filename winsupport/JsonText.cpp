@@ -6,30 +6,15 @@ std::wstring JsonString(const std::wstring& text) {
     static const wchar_t hex[] = L"0123456789abcdef";
     std::wstring json = L"\"";
     for (const wchar_t c : text) {
-        switch (c) {
-            case L'"':
-                json += L"\\\"";
-                break;
-            case L'\\':
-                json += L"\\\\";
-                break;
-            case L'\n':
-                json += L"\\n";
-                break;
-            case L'\r':
-                json += L"\\r";
-                break;
-            case L'\t':
-                json += L"\\t";
-                break;
-            default:
-                if (c >= 0x20 && c < 0x7F) {
-                    json += c;
-                } else {
-                    const unsigned unit = static_cast<unsigned>(c) & 0xFFFFu;
-                    json += L"\\u";
-                    for (int shift = 12; shift >= 0; shift -= 4) json += hex[(unit >> shift) & 0xFu];
-                }
+        if (c == L'"' || c == L'\\') {
+            json += L'\\';
+            json += c;
+        } else if (c >= 0x20 && c < 0x7F) {
+            json += c;
+        } else {
+            const unsigned unit = static_cast<unsigned>(c) & 0xFFFFu;
+            json += L"\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) json += hex[(unit >> shift) & 0xFu];
         }
     }
     return json + L"\"";
